@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Usage: wine-prefix.sh DIR [DESKTOP]
+# Makes a Wine prefix in DIR (once) in which every program runs inside one Wine virtual
+# desktop named DESKTOP (1024x768), so windows activate and the tray works without a window
+# manager. The Mono and Gecko installers are suppressed so no dialog waits on the display.
+set -euo pipefail
+dir=$1
+desktop=${2:-Tamewin}
+export WINEPREFIX=$dir WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+if [ ! -f "$dir/.tamewin-ready" ]; then
+  rm -rf "$dir"
+  mkdir -p "$dir"
+  wine wineboot -i >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d "$desktop" /f >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v "$desktop" /d 1024x768 /f >/dev/null 2>&1
+  wineserver -w
+  touch "$dir/.tamewin-ready"
+fi

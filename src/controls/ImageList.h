@@ -1,0 +1,37 @@
+// Image list control: a numbered list (from 1) of icon resources of the program's own file,
+// each loaded at the size asked for, so that images stay sharp at every DPI.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <map>
+#include <utility>
+#include <vector>
+
+#include "win32/Handles.h"
+
+namespace controls {
+
+class ImageList {
+public:
+    // resourceIds[0] is image 1.
+    explicit ImageList(std::vector<WORD> resourceIds);
+
+    int Count() const { return static_cast<int>(ids_.size()); }
+
+    // Image `number` (from 1) as an icon `size` pixels square, loaded once per size and owned
+    // by the list. Null when the number is out of range or the resource is missing.
+    HICON Icon(int number, int size) const;
+
+    // The whole list as a system image list of `size`-pixel images (for the menu), built once
+    // per size and owned by the list. Index 0 is image 1.
+    HIMAGELIST Handle(int size) const;
+
+private:
+    std::vector<WORD> ids_;
+    mutable std::map<std::pair<int, int>, win32::Icon> icons_;
+    mutable std::map<int, win32::ImageList> lists_;
+};
+
+}  // namespace controls
