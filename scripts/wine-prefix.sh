@@ -2,7 +2,7 @@
 # Usage: wine-prefix.sh DIR [DESKTOP]
 # Makes a Wine prefix in DIR (once) in which every program runs inside one Wine virtual
 # desktop named DESKTOP (1024x768), so windows activate and the tray works without a window
-# manager. The Mono and Gecko installers are suppressed so no dialog waits on the display.
+# manager, with a taskbar and notification area. The Mono and Gecko installers are suppressed so no dialog waits on the display.
 set -euo pipefail
 dir=$1
 desktop=${2:-Tamewin}
@@ -13,6 +13,9 @@ if [ ! -f "$dir/.tamewin-ready" ]; then
   wine wineboot -i >/dev/null 2>&1
   wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d "$desktop" /f >/dev/null 2>&1
   wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v "$desktop" /d 1024x768 /f >/dev/null 2>&1
+  # The desktop's own taskbar, with its notification area.
+  wine reg add "HKCU\\Software\\Wine\\Explorer\\Desktops\\$desktop" /v EnableShell /t REG_DWORD /d 1 /f \
+    >/dev/null 2>&1
   wineserver -w
   touch "$dir/.tamewin-ready"
 fi
