@@ -1,0 +1,165 @@
+#include "registry/WINAPI32.h"
+
+#include "diagnostics/modTrace.h"
+#include "win32/Handles.h"
+
+namespace WINAPI32 {
+
+RegistryApi Api;
+
+namespace {
+
+constexpr char kModule[] = "WINAPI32";
+constexpr size_t kLongestValueName = 16383;  // the registry's own limit, in characters
+
+HKEY RootKey(const std::string& text) {
+    // The text holds the handle value as a signed 32-bit number; predefined keys are
+    // sign-extended on 64-bit Windows.
+    return reinterpret_cast<HKEY>(static_cast<LONG_PTR>(diagnostics::CLng(text)));
+}
+
+std::string Trimmed(const std::string& text) {
+    size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// Reads a REG_SZ or REG_EXPAND_SZ value whole, however long, with or without a stored
+// terminating NUL. Returns the system's code; `text` is set only on success.
+LONG ReadString(HKEY key, const std::string& valueName, std::string& text) {
+    std::string buffer(64, '\0');
+    for (;;) {
+        DWORD type = 0;
+        DWORD size = static_cast<DWORD>(buffer.size());
+        LONG rc = Api.QueryValueEx(key, valueName.c_str(), nullptr, &type,
+                                   reinterpret_cast<BYTE*>(buffer.data()), &size);
+        if (rc == ERROR_MORE_DATA) {
+            buffer.assign(static_cast<size_t>(size) + 1, '\0');  // the value may grow meanwhile
+            continue;
+        }
+        if (rc != ERROR_SUCCESS) {
+            return rc;
+        }
+        if (type != REG_SZ && type != REG_EXPAND_SZ) {
+            return ERROR_INVALID_DATA;
+        }
+        buffer.resize(size);
+        text = buffer.substr(0, buffer.find('\0'));
+        return ERROR_SUCCESS;
+    }
+}
+
+}  // namespace
+
+int32_t RegCreateString(const std::string& rootKey, const std::string& keyPath,
+                        const std::string& valueName, const std::string& data) {
+    return modTrace::Traced(
+        kModule, "Function RegCreateString", int32_t{ERROR_INVALID_FUNCTION},
+        [&](modTrace::Lines& line) {
+            win32::Key key;
+            int32_t result = ERROR_INVALID_HANDLE;
+            line(10, [&] {
+                DWORD disposition = 0;
+                Api.CreateKeyEx(RootKey(rootKey), keyPath.c_str(), 0, nullptr,
+                                REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, key.put(),
+                                &disposition);
+            });
+            line(20, [&] {
+                // The terminating NUL is stored with the text, as REG_SZ requires.
+                result = Api.SetValueEx(key.get(), valueName.c_str(), 0, REG_SZ,
+                                        reinterpret_cast<const BYTE*>(data.c_str()),
+                                        static_cast<DWORD>(data.size() + 1));
+            });
+            return result;
+        });
+}
+
+void DeleteRegString(std::string rootKey, std::string keyPath, std::string valueName) {
+    modTrace::TracedSub(kModule, "Function DeleteRegString", [&](modTrace::Lines& line) {
+        win32::Key key;
+        LONG opened = ERROR_FILE_NOT_FOUND;
+        line(10, [&] {
+            opened = Api.OpenKeyEx(RootKey(rootKey), keyPath.c_str(), 0, KEY_SET_VALUE,
+                                   key.put());
+        });
+        line(20, [&] {
+            if (opened == ERROR_SUCCESS) {
+                Api.DeleteValue(key.get(), valueName.c_str());
+            }
+        });
+    });
+}
+
+std::string regstring(std::string rootKey, const std::string& keyPath, std::string valueName,
+                      const std::string& defaultText) {
+    return modTrace::Traced(
+        kModule, "Function regstring", defaultText, [&](modTrace::Lines& line) {
+            win32::Key key;
+            LONG opened = ERROR_SUCCESS;
+            LONG read = ERROR_SUCCESS;
+            std::string result = defaultText;
+            line(10, [&] {
+                opened = Api.OpenKeyEx(RootKey(rootKey), keyPath.c_str(), 0, KEY_QUERY_VALUE,
+                                       key.put());
+            });
+            line(20, [&] {
+                if (opened == ERROR_SUCCESS) {
+                    read = ReadString(key.get(), valueName, result);
+                }
+            });
+            line(30, [&] {
+                key.reset();
+                // Only a missing key or value is created; a value that exists but cannot be
+                // read is left as it is.
+                if (opened == ERROR_FILE_NOT_FOUND ||
+                    (opened == ERROR_SUCCESS && read == ERROR_FILE_NOT_FOUND)) {
+                    RegCreateString(rootKey, keyPath, valueName, Trimmed(defaultText));
+                }
+            });
+            return result;
+        });
+}
+
+std::optional<std::vector<std::string>> EnumKeyValues(std::string keyPath) {
+    using Names = std::optional<std::vector<std::string>>;
+    return modTrace::Traced(
+        kModule, "Function EnumKeyValues", Names{}, [&](modTrace::Lines& line) {
+            Names names;
+            win32::Key key;
+            LONG opened = ERROR_FILE_NOT_FOUND;
+            line(10, [&] {
+                opened =
+                    Api.OpenKeyEx(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_READ, key.put());
+            });
+            line(20, [&] {
+                if (opened != ERROR_SUCCESS) {
+                    return;
+                }
+                names.emplace();
+                DWORD longest = 0;
+                Api.QueryInfoKey(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr,
+                                 nullptr, nullptr, &longest, nullptr, nullptr, nullptr);
+                std::string name(static_cast<size_t>(longest) + 1, '\0');
+                for (DWORD index = 0;;) {
+                    DWORD length = static_cast<DWORD>(name.size());
+                    LONG rc = Api.EnumValue(key.get(), index, name.data(), &length, nullptr,
+                                            nullptr, nullptr, nullptr);
+                    if (rc == ERROR_MORE_DATA && name.size() <= kLongestValueName) {
+                        // A longer name was added since the key was measured.
+                        name.assign(name.size() * 2, '\0');
+                        continue;
+                    }
+                    if (rc != ERROR_SUCCESS) {
+                        break;
+                    }
+                    names->emplace_back(name.data(), length);
+                    ++index;
+                }
+            });
+            return names;
+        });
+}
+
+}  // namespace WINAPI32

@@ -1,0 +1,87 @@
+#include "startup/Module1.h"
+
+#include "diagnostics/modTrace.h"
+#include "startup/clstamewin.h"
+#include "win32/Handles.h"
+
+namespace Module1 {
+
+std::vector<WindowRecord> colWindows;
+std::vector<int32_t> colFrames;
+std::optional<std::vector<std::string>> colInstances;
+std::unique_ptr<clstamewin> objApp;
+int32_t MenuX = 0;
+int32_t MenuY = 0;
+
+namespace {
+
+constexpr char kModule[] = "Module1";
+
+// Held for the life of the process: its name tells a second copy on this desktop that one runs.
+win32::Handle g_instanceMutex;
+
+std::string DesktopName() {
+    char name[256] = {};
+    DWORD needed = 0;
+    HDESK desktop = ::GetThreadDesktop(::GetCurrentThreadId());
+    if (!::GetUserObjectInformationA(desktop, UOI_NAME, name, sizeof name - 1, &needed)) {
+        return "Default";
+    }
+    return name;
+}
+
+bool AnotherCopyRunning() {
+    std::string name = "Local\\IETamewin.Instance." + DesktopName();
+    g_instanceMutex.reset(::CreateMutexA(nullptr, FALSE, name.c_str()));
+    return g_instanceMutex && ::GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+// Text of a window through one of the "A" calls, cut at 254 characters like its buffer.
+template <class Getter>
+std::string WindowText(Getter getter, HWND hwnd) {
+    std::string buffer(255, '\0');
+    getter(hwnd, buffer.data(), 255);
+    return StripNulls(buffer);
+}
+
+}  // namespace
+
+bool Main() {
+    modTrace::TraceEnter(kModule, "Sub Main", "");
+    bool another = false;
+    diagnostics::TryStep([&] { another = AnotherCopyRunning(); });
+    if (another) {
+        return false;  // changes nothing; the running copy goes on
+    }
+    diagnostics::TryStep([&] { objApp = std::make_unique<clstamewin>(); });
+    modTrace::TraceExit(kModule, "Sub Main", "");
+    return objApp != nullptr;
+}
+
+BOOL CALLBACK EnumWinProc(HWND hwnd, LPARAM) {
+    modTrace::TracedSub(kModule, "Function EnumWinProc", [&](modTrace::Lines& line) {
+        WindowRecord record;
+        line(10, [&] { record.Handle = hwnd; });
+        line(20, [&] { record.ClassName = WindowText(&::GetClassNameA, hwnd); });
+        line(30, [&] { record.Title = WindowText(&::GetWindowTextA, hwnd); });
+        line(40, [&] {
+            record.ThreadId = static_cast<int32_t>(::GetWindowThreadProcessId(hwnd, nullptr));
+        });
+        line(50, [&] { colWindows.push_back(std::move(record)); });
+    });
+    return TRUE;  // always on to the last window
+}
+
+std::string StripNulls(std::string& text) {
+    return modTrace::Traced(kModule, "Function StripNulls", text, [&](modTrace::Lines& line) {
+        line(10, [&] {
+            size_t nul = text.find('\0');
+            if (nul != std::string::npos) {
+                text.resize(nul);
+            }
+        });
+        return text;
+    });
+}
+
+}  // namespace Module1

@@ -1,0 +1,48 @@
+// The hidden main window: hosts the hook, tray and timer controls and receives their events on
+// the program's one user-interface thread. It is top-most and never shown: no taskbar button,
+// not in Alt+Tab.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+
+#include "controls/ImageList.h"
+#include "controls/Timer.h"
+#include "controls/WinHook.h"
+#include "controls/ZTray.h"
+#include "win32/WindowBase.h"
+
+namespace ui {
+
+class frmmain : public win32::WindowBase {
+public:
+    frmmain();
+    ~frmmain() override;
+
+    // Creates the window and runs the load: top-most, hidden.
+    void Load();
+    // Hides the window and ends every control's work; the object can then be released.
+    void Unload();
+
+    controls::WinHook WinHook1{controls::HookKind::Standard};
+    controls::WinHook WinHook2{controls::HookKind::Mouse};
+    controls::ImageList ImageList1;
+    controls::ZTray ZTray1;
+    controls::Timer Timer1;
+
+    // Raised by the Exit command, by WM_CLOSE and by the end of the Windows session.
+    std::function<void()> ExitForm;
+
+private:
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+    void Form_Load();
+    void WinHook2_MouseEvent(int32_t x, int32_t y);
+    void ZTray1_MouseEvent(int16_t button);
+    void Timer1_Timer();
+    void ExitCommand();
+};
+
+}  // namespace ui
