@@ -7,8 +7,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 #include "controls/ImageList.h"
+#include "controls/PopupMenu.h"
 #include "controls/Timer.h"
 #include "controls/WinHook.h"
 #include "controls/ZTray.h"
@@ -34,6 +36,17 @@ public:
 
     // Raised by the Exit command, by WM_CLOSE and by the end of the Windows session.
     std::function<void()> ExitForm;
+
+    std::unique_ptr<controls::PopupMenu> m_cMenu;
+
+    // 1 when the thread id is one of the value names read from the Instances key, else 0.
+    int32_t CheckThreadId(int32_t threadId) const;
+    // Asks a pop-up frame to close; does not wait for it.
+    void ClosePopupWindow(HWND hwnd) const;
+
+    // The activation of a top-level window: closes every browser frame that was not open
+    // when the program started.
+    void WinHook1_WindowActivated(HWND activated);
 
 private:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;

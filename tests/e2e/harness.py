@@ -1,0 +1,202 @@
+"""End-to-end harness: runs the real tamewin.exe under Wine on a private Xvfb display, inside a
+Wine virtual desktop with a taskbar, beside Wine's own Internet Explorer.
+
+Every process a session starts is ended when it closes (its Xvfb by pid, its prefix's
+wineserver), also when a test fails.
+"""
+import os
+import signal
+import subprocess
+import tempfile
+import time
+import unittest
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parents[2]
+BIN = Path(os.environ.get("TAMEWIN_BIN", ROOT / "build" / "i686"))
+PREFIX = Path(os.environ.get("TAMEWIN_E2E_PREFIX", BIN / "e2e-prefix"))
+DESKTOP = "TamewinE2E"
+IEXPLORE = r"C:\Program Files\Internet Explorer\iexplore.exe"
+
+INSTANCES_KEY = r"Software\Corvanta\VIVurazoru\Instances"
+TOOLBAR_KEY = (r"Software\Microsoft\Internet Explorer\Extensions"
+               r"\{CFF32220-C089-11d3-9A6C-00104BD4D490}")
+
+WM_CLOSE = 0x0010
+
+
+def wait_for(predicate, timeout=20.0, interval=0.1, what="condition"):
+    """Polls until predicate() gives a true value and returns it; fails the test at the deadline."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise AssertionError(f"timed out after {timeout:.0f} s waiting for {what}")
+        time.sleep(interval)
+
+
+class Window:
+    def __init__(self, fields):
+        self.hwnd = int(fields[0])
+        self.tid = int(fields[1])
+        self.pid = int(fields[2])
+        self.visible = fields[3] == "1"
+        self.topmost = fields[4] == "1"
+        self.rect = tuple(int(v) for v in fields[5:9])
+        self.cls = fields[9]
+        self.title = fields[10] if len(fields) > 10 else ""
+
+    @property
+    def center(self):
+        left, top, right, bottom = self.rect
+        return (left + right) // 2, (top + bottom) // 2
+
+    def __repr__(self):
+        return f"<{self.cls} {self.hwnd} tid={self.tid} '{self.title}'>"
+
+
+class Session:
+    """One Xvfb display and one running wineserver for the shared end-to-end prefix."""
+
+    def __init__(self):
+        self.procs = []
+        self.xvfb = None
+        self.env = None
+        self.shots = Path(tempfile.mkdtemp(prefix="tamewin-e2e-"))
+
+    # -- life cycle -------------------------------------------------------------------------
+    def __enter__(self):
+        subprocess.run([str(ROOT / "scripts" / "wine-prefix.sh"), str(PREFIX), DESKTOP],
+                       check=True)
+        read_fd, write_fd = os.pipe()
+        self.xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24",
+             "-nolisten", "tcp"], pass_fds=(write_fd,), stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL)
+        os.close(write_fd)
+        with os.fdopen(read_fd) as f:
+            display = f.readline().strip()
+        if not display:
+            self.close()
+            raise RuntimeError("Xvfb did not start")
+        self.env = dict(os.environ, DISPLAY=f":{display}", WINEPREFIX=str(PREFIX),
+                        WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+        # The desktop with its taskbar comes up with the first program.
+        wait_for(lambda: self.find_windows(cls="Shell_TrayWnd", visible=True), what="taskbar")
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+        return False
+
+    def close(self):
+        if self.env:
+            subprocess.run(["wineserver", "-k"], env=self.env, check=False,
+                           stderr=subprocess.DEVNULL)
+            subprocess.run(["wineserver", "-w"], env=self.env, check=False,
+                           stderr=subprocess.DEVNULL)
+        for p in self.procs:
+            if p.poll() is None:
+                p.kill()
+            p.wait()
+        self.procs.clear()
+        if self.xvfb:
+            self.xvfb.send_signal(signal.SIGTERM)
+            self.xvfb.wait()
+            self.xvfb = None
+
+    # -- programs ---------------------------------------------------------------------------
+    def wine(self, *args, check=True, timeout=60):
+        out = subprocess.run(["wine", *map(str, args)], env=self.env, capture_output=True,
+                             text=True, timeout=timeout)
+        if check and out.returncode != 0:
+            raise AssertionError(f"wine {args} failed ({out.returncode}): {out.stderr}")
+        return out
+
+    def start(self, *args):
+        p = subprocess.Popen(["wine", *map(str, args)], env=self.env,
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.procs.append(p)
+        return p
+
+    def probe(self, *args, check=True):
+        return self.wine(BIN / "tests" / "tameprobe.exe", *args, check=check).stdout
+
+    def start_tamewin(self):
+        before = {w.hwnd for w in self.find_windows(cls="IETamewin.Main")}
+        proc = self.start(BIN / "tamewin.exe")
+        main = wait_for(lambda: [w for w in self.find_windows(cls="IETamewin.Main")
+                                 if w.hwnd not in before], what="tamewin's main window")[0]
+        wait_for(lambda: self.tray_icons(), what="tray icon")
+        return proc, main
+
+    def start_ie(self):
+        before = {w.hwnd for w in self.find_windows(cls="IEFrame")}
+        self.start(IEXPLORE, "about:blank")
+        return wait_for(lambda: [w for w in self.find_windows(cls="IEFrame", visible=True)
+                                 if w.hwnd not in before], what="a new IEFrame")[0]
+
+    # -- looking ----------------------------------------------------------------------------
+    def windows(self):
+        return [Window(line.split("\t")) for line in self.probe("windows").splitlines() if line]
+
+    def find_windows(self, cls=None, visible=None, pid=None):
+        return [w for w in self.windows()
+                if (cls is None or w.cls == cls) and (visible is None or w.visible == visible)
+                and (pid is None or w.pid == pid)]
+
+    def is_window(self, hwnd):
+        return any(w.hwnd == hwnd for w in self.windows())
+
+    def tray_icons(self):
+        return [Window(line.split("\t")) for line in self.probe("trayicons").splitlines()
+                if line]
+
+    def reg_values(self, path):
+        """Value names of an HKLM key mapped to (type, data); None when the key is missing."""
+        out = self.probe("regvalues", path)
+        if out.strip() == "NOKEY":
+            return None
+        values = {}
+        for line in out.splitlines():
+            name, vtype, _size, data = (line.split("\t") + [""] * 4)[:4]
+            values[name] = (int(vtype), data)
+        return values
+
+    def reg_set(self, path, name, data):
+        self.probe("regset", path, name, data)
+
+    def reg_delete_tree(self, path):
+        self.probe("regdeletetree", path)
+
+    def screenshot(self, name):
+        path = self.shots / f"{name}.png"
+        subprocess.run(["import", "-window", "root", str(path)], env=self.env, check=True)
+        return path
+
+    # -- acting -----------------------------------------------------------------------------
+    def post(self, hwnd, msg, wparam=0, lparam=0):
+        self.probe("post", hwnd, msg, wparam, lparam)
+
+    def activate(self, hwnd):
+        self.probe("activate", hwnd, check=False)
+
+    def xdotool(self, *args):
+        subprocess.run(["xdotool", *map(str, args)], env=self.env, check=True)
+
+    def click(self, x, y, button=1):
+        self.xdotool("mousemove", x, y, "click", button)
+
+    def key(self, *keys):
+        self.xdotool("key", *keys)
+
+
+class E2ETestCase(unittest.TestCase):
+    """A fresh session per test, with the program's registry keys cleared first."""
+
+    def setUp(self):
+        self.s = Session().__enter__()
+        self.addCleanup(self.s.close)
+        self.s.reg_delete_tree(INSTANCES_KEY)

@@ -1,0 +1,48 @@
+"""The program starts once per desktop, lives only in the notification area, keeps its icon
+across taskbar restarts and leaves cleanly."""
+import time
+import unittest
+
+from harness import BIN, INSTANCES_KEY, E2ETestCase, WM_CLOSE, wait_for
+
+
+class StartupTest(E2ETestCase):
+    def test_starts_hidden_with_one_icon_and_ends_on_wm_close(self):
+        s = self.s
+        proc, main = s.start_tamewin()
+        self.assertFalse(main.visible, "the main window is never shown")
+        self.assertTrue(main.topmost, "the main window is top-most")
+        self.assertEqual(len(s.tray_icons()), 1)
+        # Nothing of ours is visible: no taskbar button, nothing on screen but the icon.
+        self.assertEqual([w for w in s.find_windows(pid=main.pid, visible=True)], [])
+
+        s.post(main.hwnd, WM_CLOSE)
+        wait_for(lambda: proc.poll() is not None, what="the program to end")
+        wait_for(lambda: not s.tray_icons(), what="the icon to go")
+
+    def test_second_copy_ends_at_once_and_changes_nothing(self):
+        s = self.s
+        proc, main = s.start_tamewin()
+        before = s.reg_values(INSTANCES_KEY)
+        second = s.start(BIN / "tamewin.exe")
+        wait_for(lambda: second.poll() is not None, what="the second copy to end")
+        self.assertEqual(second.returncode, 0)
+        self.assertEqual(len(s.find_windows(cls="IETamewin.Main")), 1)
+        self.assertEqual(len(s.tray_icons()), 1)
+        self.assertEqual(s.reg_values(INSTANCES_KEY), before)
+        self.assertIsNone(proc.poll(), "the first copy keeps running")
+
+    def test_icon_comes_back_when_the_taskbar_is_recreated(self):
+        s = self.s
+        _, main = s.start_tamewin()
+        icon = s.tray_icons()[0]
+        # Remove the icon behind the program's back, as a crashed Explorer would lose it.
+        s.probe("post", icon.hwnd, WM_CLOSE, 0, 0, check=False)
+        s.probe("taskbarcreated")
+        wait_for(lambda: len(s.tray_icons()) == 1, what="the icon after TaskbarCreated")
+        time.sleep(0.5)
+        self.assertEqual(len(s.tray_icons()), 1, "exactly one icon, not a second one")
+
+
+if __name__ == "__main__":
+    unittest.main()
