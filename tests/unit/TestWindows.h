@@ -1,0 +1,43 @@
+// Helpers for tests that need real top-level windows on threads of their own.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+namespace testing_windows {
+
+// Pumps this thread's messages for `ms` milliseconds.
+void Pump(DWORD ms);
+
+// A top-level window of a chosen class and title, created on a thread of its own that pumps
+// its messages. Counts the WM_CLOSE messages it receives, and ignores them (the window stays).
+class ThreadWindow {
+public:
+    ThreadWindow(const std::string& className, const std::string& title);
+    ~ThreadWindow();
+    ThreadWindow(const ThreadWindow&) = delete;
+    ThreadWindow& operator=(const ThreadWindow&) = delete;
+
+    HWND hwnd() const { return hwnd_; }
+    DWORD threadId() const { return threadId_; }
+    int closes() const { return closes_; }
+    bool closeParamsWereOne() const { return paramsOne_; }
+
+    // Creates one more window of `className` on the same thread.
+    HWND AddWindow(const std::string& className, const std::string& title);
+
+private:
+    static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
+    void Run(std::string className, std::string title);
+
+    std::thread thread_;
+    std::atomic<HWND> hwnd_{nullptr};
+    std::atomic<DWORD> threadId_{0};
+    std::atomic<int> closes_{0};
+    std::atomic<bool> paramsOne_{true};
+};
+
+}  // namespace testing_windows
