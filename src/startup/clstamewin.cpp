@@ -43,7 +43,13 @@ clstamewin::clstamewin() {
     TryStep([&] { RegisterOpenFrames(); });
     TryStep([&] { NewMain->WinHook1.SetHookActive(true); });
     TryStep([&] { NewMain->WinHook2.SetHookActive(true); });
-    TryStep([&] { NewMain->ZTray1.SetToolTipText("IE Tamewin Enabled"); });
+    if (NewMain->WinHook1.HookActive()) {
+        TryStep([&] { NewMain->ZTray1.SetToolTipText("IE Tamewin Enabled"); });
+    } else {
+        // The system refused the hook: say so rather than show blocking on.
+        TryStep([&] { NewMain->WinHook2.SetHookActive(false); });
+        NewMain->PresentBlocking(false, "IE Tamewin Disabled");
+    }
 }
 
 clstamewin::~clstamewin() = default;

@@ -6,12 +6,31 @@
 #include "registry/WINAPI32.h"
 #include "resources/resource.h"
 #include "startup/Module1.h"
+#include "ui/Maker.h"
+#include "ui/frmAbout.h"
+#include "ui/mShellExecute.h"
 
 namespace ui {
 
 namespace {
 constexpr char kClassName[] = "IETamewin.Main";
 constexpr int16_t kImageOn = 3;
+constexpr int16_t kImageOff = 4;
+constexpr int32_t kItemOn = 2;
+constexpr int32_t kItemOff = 3;
+constexpr int32_t kWebLinkData = -32768;  // item data of a menu item whose key is a web address
+constexpr int32_t kWebIcon = 38;
+constexpr int kMenuIconCount = 43;
+constexpr int32_t kShowDefault = 10;  // SW_SHOWDEFAULT
+constexpr uint32_t kSideBarStartColor = 13209;  // 0x003399: red 0x99, green 0x33, blue 0
+constexpr uint32_t kSideBarEndColor = 0;
+constexpr double kSideBarWidthTwips = 255;
+
+std::vector<WORD> MenuIconIds() {
+    std::vector<WORD> ids(kMenuIconCount, IDI_PROGRAM);
+    ids[kWebIcon - 1] = IDI_WEB;
+    return ids;
+}
 constexpr int16_t kRightButton = 2;
 constexpr UINT kMenuDelayMs = 10;
 constexpr char kInstancesKey[] = "Software\\Corvanta\\VIVurazoru\\Instances";
@@ -26,7 +45,8 @@ bool OpenAtStart(int32_t threadId) {
 frmmain::frmmain()
     : ImageList1({IDI_PROGRAM, IDI_PROGRAM, IDI_TRAY_ON, IDI_TRAY_OFF}),
       ZTray1(ImageList1, kImageOn),
-      Timer1(kMenuDelayMs) {
+      Timer1(kMenuDelayMs),
+      ilsIcons16(MenuIconIds()) {
     WinHook1.WindowActivated = [this](HWND activated) { WinHook1_WindowActivated(activated); };
     WinHook2.MouseEvent = [this](int32_t x, int32_t y) { WinHook2_MouseEvent(x, y); };
     ZTray1.MouseEvent = [this](int16_t button) { ZTray1_MouseEvent(button); };
@@ -45,7 +65,88 @@ void frmmain::Load() {
 
 void frmmain::Form_Load() {
     ::SetWindowPos(hwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    BuildTrayMenu();
 }
+
+void frmmain::BuildTrayMenu() {
+    m_cMenu = std::make_unique<controls::PopupMenu>();
+    m_cMenu->SetOwnerWindow(hwnd());
+    m_cMenu->SetImageSource(ilsIcons16.Handle(::GetSystemMetrics(SM_CXSMICON)));
+    m_cMenu->SetMenuStyle(1);
+    m_cMenu->MeasureItem = [this](int32_t index, int32_t& width, int32_t& height) {
+        m_cMenu_MeasureItem(index, width, height);
+    };
+    m_cMenu->DrawItem = [this](HDC dc, int32_t index, int32_t& left, int32_t& top,
+                               int32_t& right, int32_t& bottom, bool, bool, bool,
+                               bool& doDefault) {
+        m_cMenu_DrawItem(dc, index, left, top, right, bottom, doDefault);
+    };
+
+    auto topLevel = [&](const char* caption, int32_t icon, const char* key) {
+        int32_t index = m_cMenu->AddItem(caption, "", 0, 0, icon, false, true, key);
+        m_cMenu->SetItemOwnerDraw(index, true);
+        return index;
+    };
+    topLevel("-Ie Tamewin", -1, "");
+    topLevel("&On", -1, "On");
+    topLevel("O&ff", -1, "Off");
+    topLevel("&About", -1, "About");
+    int32_t web = topLevel("On the We&b", kWebIcon, "Web");
+    m_cMenu->AddItem(kMakerName, "", kWebLinkData, web, kWebIcon, false, true, kMakerWebAddress);
+    topLevel("-", -1, "");
+    topLevel("E&xit", -1, "Exit");
+
+    // The side bar runs the height of the top-level items.
+    int32_t height = 0;
+    for (int32_t i = 1; i <= m_cMenu->ItemCount(); ++i) {
+        if (m_cMenu->ItemLevel(i) == m_cMenu->ItemLevel(1)) {
+            height += m_cMenu->ItemHeight(i);
+        }
+    }
+    picSideBar.SetWidthTwips(kSideBarWidthTwips);
+    picSideBar.SetHeightTwips(static_cast<double>(height) * picSideBar.TwipsPerPixelY());
+    picSideBar.SetFont(controls::PictureFont{"Arial", 9.75, true, false, false, false});
+    picSideBar.SetForeColor(RGB(255, 255, 255));
+
+    m_cLogo = std::make_unique<clogo>();
+    m_cLogo->SetDrawingObject(&picSideBar);
+    m_cLogo->SetStartColor(kSideBarStartColor);
+    m_cLogo->SetEndColor(kSideBarEndColor);
+    m_cLogo->SetCaption(kMakerName);
+    m_cLogo->Draw();
+
+    m_cMenu->SetItemChecked(kItemOn, true);
+    m_cMenu->SetItemChecked(kItemOff, false);
+}
+
+int32_t frmmain::SideBarWidth() const {
+    return static_cast<int32_t>(picSideBar.WidthTwips()) / picSideBar.TwipsPerPixelX();
+}
+
+void frmmain::m_cMenu_MeasureItem(int32_t lMenuIndex, int32_t& lWidth, int32_t&) {
+    if (m_cMenu->ItemLevel(1) == m_cMenu->ItemLevel(lMenuIndex)) {
+        lWidth += SideBarWidth() + 1;
+    }
+}
+
+void frmmain::m_cMenu_DrawItem(HDC hDC, int32_t, int32_t& lLeft, int32_t& lTop, int32_t&,
+                               int32_t& lBottom, bool& bDoDefault) {
+    // The bar's slice at the item's own height, so the slices join down the menu.
+    int32_t w = SideBarWidth();
+    ::BitBlt(hDC, lLeft, lTop, w, lBottom - lTop, picSideBar.hDC(), 0, lTop, SRCCOPY);
+    lLeft += w + 1;
+    bDoDefault = true;
+}
+
+void frmmain::PresentBlocking(bool on, const std::string& toolTip) {
+    using diagnostics::TryStep;
+    TryStep([&] { m_cMenu->SetItemChecked(kItemOn, on); });
+    TryStep([&] { m_cMenu->SetItemChecked(kItemOff, !on); });
+    TryStep([&] { ZTray1.SetImageNumber(on ? kImageOn : kImageOff); });
+    TryStep([&] { ZTray1.SetToolTipText(toolTip); });
+}
+
+bool frmmain::TrayShowsBlockingOn() const { return ZTray1.ImageNumber() == kImageOn; }
 
 void frmmain::Unload() {
     WinHook1.SetHookActive(false);
@@ -123,7 +224,69 @@ void frmmain::ZTray1_MouseEvent(int16_t button) {
     }
 }
 
-void frmmain::Timer1_Timer() { Timer1.SetEnabled(false); }
+void frmmain::Timer1_Timer() {
+    Timer1.SetEnabled(false);  // one tick per right click
+    int32_t chosen = m_cMenu->ShowPopupMenu(Module1::MenuX, Module1::MenuY, 0, true);
+    if (chosen <= 0) {
+        return;
+    }
+    if (m_cMenu->ItemData(chosen) == kWebLinkData) {
+        OpenWebLink(m_cMenu->ItemKey(chosen));
+        return;
+    }
+    std::string key;
+    diagnostics::TryStep([&] { key = m_cMenu->ItemKey(chosen); });
+    MenuCommand(key);
+}
+
+void frmmain::MenuCommand(const std::string& key) {
+    using diagnostics::TryStep;
+    if (key == "On") {
+        TryStep([&] { WinHook1.SetHookActive(true); });
+        TryStep([&] { WinHook2.SetHookActive(true); });
+        PresentBlocking(true, "Ie Tamewin Enabled");
+    } else if (key == "Off") {
+        TryStep([&] { WinHook1.SetHookActive(false); });
+        TryStep([&] { WinHook2.SetHookActive(false); });
+        PresentBlocking(false, "Ie Tamewin Disabled");
+    } else if (key == "About") {
+        TryStep([&] { WinHook1.SetHookActive(false); });
+        TryStep([&] { WinHook2.SetHookActive(false); });
+        TryStep([&] { ShowAbout(); });
+        // Blocking then follows what the tray shows: a click on the About window's link
+        // has switched it to off.
+        bool on = TrayShowsBlockingOn();
+        TryStep([&] { WinHook1.SetHookActive(on); });
+        TryStep([&] { WinHook2.SetHookActive(on); });
+    } else if (key == "Exit") {
+        ExitCommand();
+    }
+}
+
+void frmmain::OpenWebLink(const std::string& address) {
+    // Opening a page in the browser would close its new window: blocking goes off first.
+    WinHook1.SetHookActive(false);
+    mShellExecute::ShellOpen(address, kShowDefault, "", "", "open", nullptr);
+    PresentBlocking(false, "Ie Tamewin Disabled");
+}
+
+void frmmain::ShowAbout() {
+    frmAbout about;
+    about.LinkClicked = [this] { lbllink_Click(); };
+    about.ShowModal(hwnd());
+}
+
+void frmmain::lbllink_Click() {
+    using diagnostics::TryStep;
+    TryStep([&] { WinHook1.SetHookActive(false); });
+    TryStep([&] { m_cMenu->SetItemChecked(kItemOn, false); });
+    TryStep([&] {
+        mShellExecute::ShellOpen(kMakerWebAddress, kShowDefault, "", "", "open", nullptr);
+    });
+    TryStep([&] { m_cMenu->SetItemChecked(kItemOff, true); });
+    TryStep([&] { ZTray1.SetImageNumber(kImageOff); });
+    TryStep([&] { ZTray1.SetToolTipText("IE Tamewin Disabled"); });
+}
 
 void frmmain::ExitCommand() {
     diagnostics::TryStep([&] { WinHook1.SetHookActive(false); });

@@ -8,12 +8,15 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "controls/ImageList.h"
+#include "controls/PictureBox.h"
 #include "controls/PopupMenu.h"
 #include "controls/Timer.h"
 #include "controls/WinHook.h"
 #include "controls/ZTray.h"
+#include "ui/clogo.h"
 #include "win32/WindowBase.h"
 
 namespace ui {
@@ -33,11 +36,21 @@ public:
     controls::ImageList ImageList1;
     controls::ZTray ZTray1;
     controls::Timer Timer1;
+    controls::ImageList ilsIcons16;
+    controls::PictureBox picSideBar;
 
     // Raised by the Exit command, by WM_CLOSE and by the end of the Windows session.
     std::function<void()> ExitForm;
 
     std::unique_ptr<controls::PopupMenu> m_cMenu;
+    std::unique_ptr<clogo> m_cLogo;
+
+    // Builds the tray menu and paints its side bar; the check marks show blocking on.
+    void BuildTrayMenu();
+
+    // Shows blocking on or off in the menu's check marks and the tray's image and tool tip.
+    void PresentBlocking(bool on, const std::string& toolTip);
+    bool TrayShowsBlockingOn() const;
 
     // 1 when the thread id is one of the value names read from the Instances key, else 0.
     int32_t CheckThreadId(int32_t threadId) const;
@@ -52,6 +65,14 @@ private:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
     void Form_Load();
+    int32_t SideBarWidth() const;
+    void m_cMenu_MeasureItem(int32_t lMenuIndex, int32_t& lWidth, int32_t& lHeight);
+    void m_cMenu_DrawItem(HDC hDC, int32_t lMenuIndex, int32_t& lLeft, int32_t& lTop,
+                          int32_t& lRight, int32_t& lBottom, bool& bDoDefault);
+    void MenuCommand(const std::string& key);
+    void OpenWebLink(const std::string& address);
+    void ShowAbout();
+    void lbllink_Click();
     void WinHook2_MouseEvent(int32_t x, int32_t y);
     void ZTray1_MouseEvent(int16_t button);
     void Timer1_Timer();
