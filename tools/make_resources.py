@@ -96,8 +96,7 @@ def inset(contours, d):
             length = math.hypot(xb - xa, yb - ya)
             if length < 1e-9:
                 continue
-            # Positive area in y-down coordinates runs clockwise on screen: inward is the left
-            # hand of the direction in x-right/y-up terms, i.e. (-dy, dx) flipped.
+            # With the orientation orient() gives, (-dy, dx) points into the shape.
             nx, ny = -(yb - ya) / length, (xb - xa) / length
             lines.append(((xa + nx * d, ya + ny * d), (xb - xa, yb - ya)))
         res = []
