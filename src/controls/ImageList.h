@@ -14,9 +14,9 @@
 namespace controls {
 
 class ImageList {
-public:
-    // resourceIds[0] is image 1.
-    explicit ImageList(std::vector<WORD> resourceIds);
+  public:
+    // resourceIds[0] is image 1. The icons come from `module`; null means the program's file.
+    explicit ImageList(std::vector<WORD> resourceIds, HMODULE module = nullptr);
 
     int Count() const { return static_cast<int>(ids_.size()); }
 
@@ -25,11 +25,13 @@ public:
     HICON Icon(int number, int size) const;
 
     // The whole list as a system image list of `size`-pixel images (for the menu), built once
-    // per size and owned by the list. Index 0 is image 1.
+    // per size and owned by the list. Index 0 is image 1; a missing image stays a transparent
+    // placeholder so that the indexes keep their places. Null when the list cannot be made.
     HIMAGELIST Handle(int size) const;
 
-private:
+  private:
     std::vector<WORD> ids_;
+    HMODULE module_;
     mutable std::map<std::pair<int, int>, win32::Icon> icons_;
     mutable std::map<int, win32::ImageList> lists_;
 };

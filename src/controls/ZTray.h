@@ -2,10 +2,14 @@
 // raises MouseEvent with the button code (1 left, 2 right) when a button is released over the
 // icon, puts the icon back when the taskbar is re-created (the "TaskbarCreated" message) and
 // removes it when the control is destroyed.
+//
+// IconVisible is what the program wants; whether the shell shows the icon follows it whenever
+// the shell is there to ask (it may not be, for a while, at log-on or after Explorer stopped).
 #pragma once
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -16,8 +20,13 @@
 namespace controls {
 
 class ZTray {
-public:
-    // Design settings: image list ImageList1, imagenumber 3.
+  public:
+    // The icon's identity towards the shell: the callback window and this id.
+    static constexpr UINT kIconId = 1;
+    // The message the shell sends to the callback window; lParam is the mouse message.
+    static constexpr UINT kCallbackMessage = WM_APP + 1;
+
+    // Design settings: image list ImageList1, imagenumber 3. The list must outlive the control.
     ZTray(const ImageList& images, int16_t imagenumber);
     ~ZTray();
     ZTray(const ZTray&) = delete;
@@ -25,19 +34,28 @@ public:
 
     void SetIconVisible(bool visible);
     bool IconVisible() const;
+    // Kept whole; the shell shows as much as its field holds.
     void SetToolTipText(const std::string& text);
     const std::string& ToolTipText() const;
+    // The icon is loaded at the notification area's icon size for the current DPI.
     void SetImageNumber(int16_t number);
     int16_t ImageNumber() const;
 
     std::function<void(int16_t button)> MouseEvent;
 
-    // The window that receives the icon's callback messages (for tests).
+    // The hidden top-level window that receives the icon's callback messages and the
+    // taskbar's broadcasts.
     HWND CallbackWindow() const;
 
-private:
+  private:
     class Impl;
     std::unique_ptr<Impl> impl_;
 };
+
+// Copies `text` into the fixed ANSI field `field` of `fieldSize` bytes, always NUL-terminated,
+// and cut before the first character that does not fit whole: a double-byte character of
+// `codePage` is never split.
+void CopyToField(const std::string& text, char* field, std::size_t fieldSize,
+                 UINT codePage = CP_ACP);
 
 }  // namespace controls
