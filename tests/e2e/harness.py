@@ -57,6 +57,23 @@ class Window:
         return f"<{self.cls} {self.hwnd} tid={self.tid} '{self.title}'>"
 
 
+class TraySlot:
+    def __init__(self, fields):
+        self.index, self.x, self.y, self.pixels, self.green, self.red = map(int, fields)
+
+    @property
+    def shows_on(self):
+        """Image 3 (blocking on) has a green shield; image 4 (off) a red slash, no green."""
+        return self.green > 0 and self.red == 0
+
+    @property
+    def center(self):
+        return self.x, self.y
+
+    def __repr__(self):
+        return f"<tray slot {self.index} at {self.x},{self.y} green={self.green} red={self.red}>"
+
+
 class Session:
     """One Xvfb display and one running wineserver for the shared end-to-end prefix."""
 
@@ -151,7 +168,8 @@ class Session:
         return any(w.hwnd == hwnd for w in self.windows())
 
     def tray_icons(self):
-        return [Window(line.split("\t")) for line in self.probe("trayicons").splitlines()
+        """The occupied slots of the taskbar's notification area, rightmost first."""
+        return [TraySlot(line.split("\t")) for line in self.probe("trayslots").splitlines()
                 if line]
 
     def reg_values(self, path):

@@ -2,6 +2,7 @@
 // under test, to look at windows, tray icons and the registry the way the program sees them
 // (same architecture, same registry view) and to post messages.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -38,13 +39,39 @@ BOOL CALLBACK PrintTopLevel(HWND hwnd, LPARAM) {
     return TRUE;
 }
 
-BOOL CALLBACK PrintTrayIcon(HWND hwnd, LPARAM) {
-    char cls[64] = {};
-    ::GetClassNameA(hwnd, cls, sizeof cls);
-    if (std::string(cls) == "__wine_tray_icon" && ::IsWindowVisible(hwnd)) {
-        PrintWindow(hwnd);
+// Wine 8 draws the notification icons straight onto the taskbar, in 20-pixel slots from its
+// right end leftwards (the image 16 pixels square, 2 pixels in). Prints each occupied slot:
+// index, centre x and y, pixels unlike the taskbar, and of those the green and the red ones.
+void PrintTraySlots() {
+    HWND tray = ::FindWindowA("Shell_TrayWnd", nullptr);
+    RECT r{};
+    if (tray == nullptr || !::GetWindowRect(tray, &r)) {
+        return;
     }
-    return TRUE;
+    HDC screen = ::GetDC(nullptr);
+    COLORREF background = ::GetPixel(screen, r.right - 1, r.top + 1);
+    for (int k = 0; k < 12; ++k) {
+        int left = r.right - 20 * (k + 1) + 2;
+        int top = r.top + (r.bottom - r.top - 16) / 2;
+        int differing = 0, green = 0, red = 0;
+        for (int y = top; y < top + 16; ++y) {
+            for (int x = left; x < left + 16; ++x) {
+                COLORREF c = ::GetPixel(screen, x, y);
+                if (c == background || c == CLR_INVALID) {
+                    continue;
+                }
+                ++differing;
+                int cr = GetRValue(c), cg = GetGValue(c), cb = GetBValue(c);
+                green += (cg > 120 && cr < 110 && cb < 110) ? 1 : 0;
+                red += (cr > 150 && cg < 90 && cb < 90) ? 1 : 0;
+            }
+        }
+        if (differing > 20) {
+            std::printf("%d\t%d\t%d\t%d\t%d\t%d\n", k, left + 8, top + 8, differing, green,
+                        red);
+        }
+    }
+    ::ReleaseDC(nullptr, screen);
 }
 
 int Registry(int argc, char** argv) {
@@ -102,25 +129,28 @@ int Registry(int argc, char** argv) {
 int main(int argc, char** argv) {
     if (argc < 2) {
         std::fprintf(stderr,
-                     "usage: tameprobe windows | trayicons | post HWND MSG WPARAM LPARAM |\n"
-                     "       taskbarcreated | activate HWND | regvalues PATH |\n"
+                     "usage: tameprobe windows | trayslots | post HWND MSG WPARAM LPARAM |\n"
+                     "       notifydelete HWND ID | taskbarcreated | activate HWND | regvalues PATH |\n"
                      "       regset PATH NAME DATA | regdelete PATH NAME | regdeletetree PATH\n");
         return 2;
     }
     std::string cmd = argv[1];
     if (cmd == "windows") {
         ::EnumWindows(&PrintTopLevel, 0);
-    } else if (cmd == "trayicons") {
-        ::EnumWindows(&PrintTrayIcon, 0);
-        if (HWND tray = ::FindWindowA("Shell_TrayWnd", nullptr)) {
-            ::EnumChildWindows(tray, &PrintTrayIcon, 0);
-        }
+    } else if (cmd == "trayslots") {
+        PrintTraySlots();
     } else if (cmd == "post" && argc >= 6) {
         return ::PostMessageA(ParseHwnd(argv[2]), static_cast<UINT>(std::strtoul(argv[3], nullptr, 0)),
                               static_cast<WPARAM>(std::strtoull(argv[4], nullptr, 0)),
                               static_cast<LPARAM>(std::strtoll(argv[5], nullptr, 0)))
                    ? 0
                    : 1;
+    } else if (cmd == "notifydelete" && argc >= 4) {
+        NOTIFYICONDATAA data{};
+        data.cbSize = sizeof data;
+        data.hWnd = ParseHwnd(argv[2]);
+        data.uID = static_cast<UINT>(std::strtoul(argv[3], nullptr, 0));
+        return ::Shell_NotifyIconA(NIM_DELETE, &data) ? 0 : 1;
     } else if (cmd == "taskbarcreated") {
         return ::PostMessageA(HWND_BROADCAST, ::RegisterWindowMessageA("TaskbarCreated"), 0, 0)
                    ? 0

@@ -35,9 +35,11 @@ class StartupTest(E2ETestCase):
     def test_icon_comes_back_when_the_taskbar_is_recreated(self):
         s = self.s
         _, main = s.start_tamewin()
-        icon = s.tray_icons()[0]
-        # Remove the icon behind the program's back, as a crashed Explorer would lose it.
-        s.probe("post", icon.hwnd, WM_CLOSE, 0, 0, check=False)
+        # Remove the icon behind the program's back, as a restarted Explorer would have lost
+        # it, then announce the new taskbar.
+        tray_window = [w for w in s.find_windows(pid=main.pid, cls="TamewinTrayCallback")][0]
+        s.probe("notifydelete", tray_window.hwnd, 1)
+        wait_for(lambda: not s.tray_icons(), what="the icon to be removed")
         s.probe("taskbarcreated")
         wait_for(lambda: len(s.tray_icons()) == 1, what="the icon after TaskbarCreated")
         time.sleep(0.5)
