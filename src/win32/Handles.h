@@ -53,7 +53,7 @@ inline void DestroyMenuHandle(HMENU menu) { ::DestroyMenu(menu); }
 inline void DestroyImageList(HIMAGELIST list) { ::ImageList_Destroy(list); }
 inline void UnhookHook(HHOOK hook) { ::UnhookWindowsHookEx(hook); }
 inline void UnhookEventHook(HWINEVENTHOOK hook) { ::UnhookWinEvent(hook); }
-inline void FreeModule(HMODULE module) { ::FreeLibrary(module); }
+inline void FreeLibraryHandle(HMODULE module) { ::FreeLibrary(module); }
 inline void DestroyWindowHandle(HWND hwnd) { ::DestroyWindow(hwnd); }
 inline void UnmapView(void* view) { ::UnmapViewOfFile(view); }
 }  // namespace detail
@@ -67,7 +67,7 @@ using Menu = UniqueHandle<HMENU, detail::DestroyMenuHandle>;
 using ImageList = UniqueHandle<HIMAGELIST, detail::DestroyImageList>;
 using Hook = UniqueHandle<HHOOK, detail::UnhookHook>;
 using WinEventHook = UniqueHandle<HWINEVENTHOOK, detail::UnhookEventHook>;
-using Module = UniqueHandle<HMODULE, detail::FreeModule>;
+using Module = UniqueHandle<HMODULE, detail::FreeLibraryHandle>;
 using Window = UniqueHandle<HWND, detail::DestroyWindowHandle>;
 using MappedView = UniqueHandle<void*, detail::UnmapView>;
 
