@@ -25,6 +25,11 @@ TOOLBAR_KEY = (r"Software\Microsoft\Internet Explorer\Extensions"
 WM_CLOSE = 0x0010
 
 
+def windows_path(path):
+    """The Wine path of a file of this machine (drive Z: is the root)."""
+    return "Z:" + str(path).replace("/", "\\")
+
+
 def wait_for(predicate, timeout=20.0, interval=0.1, what="condition"):
     """Polls until predicate() gives a true value and returns it; fails the test at the deadline."""
     deadline = time.monotonic() + timeout
@@ -98,8 +103,10 @@ class Session:
         if not display:
             self.close()
             raise RuntimeError("Xvfb did not start")
+        self.browser_log = self.shots / "browser.log"
         self.env = dict(os.environ, DISPLAY=f":{display}", WINEPREFIX=str(PREFIX),
-                        WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+                        WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
+                        TAMEWIN_BROWSER_LOG=windows_path(self.browser_log))
         # The desktop with its taskbar comes up with the first program.
         wait_for(lambda: self.find_windows(cls="Shell_TrayWnd", visible=True), what="taskbar")
         return self
@@ -182,6 +189,20 @@ class Session:
             name, vtype, _size, data = (line.split("\t") + [""] * 4)[:4]
             values[name] = (int(vtype), data)
         return values
+
+    def record_browser(self):
+        """Web addresses the program opens go to the probe, which notes them in browser_log,
+        instead of starting a browser."""
+        command = f'"{windows_path(BIN / "tests" / "tameprobe.exe")}" record "%1"'
+        for scheme in ("http", "https"):
+            self.wine("reg", "add", rf"HKCU\Software\Classes\{scheme}\shell\open\command",
+                      "/ve", "/d", command, "/f")
+
+    def opened_addresses(self):
+        return self.browser_log.read_text().split() if self.browser_log.exists() else []
+
+    def pixel(self, x, y):
+        return tuple(int(v) for v in self.probe("pixel", x, y).split())
 
     def reg_set(self, path, name, data):
         self.probe("regset", path, name, data)

@@ -130,7 +130,7 @@ int main(int argc, char** argv) {
     if (argc < 2) {
         std::fprintf(stderr,
                      "usage: tameprobe windows | trayslots | post HWND MSG WPARAM LPARAM |\n"
-                     "       notifydelete HWND ID | taskbarcreated | activate HWND | regvalues PATH |\n"
+                     "       notifydelete HWND ID | pixel X Y | record URL | taskbarcreated | activate HWND | regvalues PATH |\n"
                      "       regset PATH NAME DATA | regdelete PATH NAME | regdeletetree PATH\n");
         return 2;
     }
@@ -151,6 +151,18 @@ int main(int argc, char** argv) {
         data.hWnd = ParseHwnd(argv[2]);
         data.uID = static_cast<UINT>(std::strtoul(argv[3], nullptr, 0));
         return ::Shell_NotifyIconA(NIM_DELETE, &data) ? 0 : 1;
+    } else if (cmd == "pixel" && argc >= 4) {
+        HDC screen = ::GetDC(nullptr);
+        COLORREF c = ::GetPixel(screen, std::atoi(argv[2]), std::atoi(argv[3]));
+        ::ReleaseDC(nullptr, screen);
+        std::printf("%d\t%d\t%d\n", GetRValue(c), GetGValue(c), GetBValue(c));
+    } else if (cmd == "record" && argc >= 3) {
+        // Stands in for the web browser: appends what it was asked to open to a file.
+        const char* log = std::getenv("TAMEWIN_BROWSER_LOG");
+        if (FILE* f = std::fopen(log != nullptr ? log : "browser.log", "a")) {
+            std::fprintf(f, "%s\n", argv[2]);
+            std::fclose(f);
+        }
     } else if (cmd == "taskbarcreated") {
         return ::PostMessageA(HWND_BROADCAST, ::RegisterWindowMessageA("TaskbarCreated"), 0, 0)
                    ? 0

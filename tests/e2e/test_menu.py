@@ -1,0 +1,119 @@
+"""The tray menu driven with real clicks and keys on the Wine desktop's notification icon."""
+import time
+import unittest
+
+from harness import INSTANCES_KEY, E2ETestCase, wait_for
+
+MENU_CLASS = "#32768"
+
+
+class MenuTest(E2ETestCase):
+    def setUp(self):
+        super().setUp()
+        self.s.record_browser()
+
+    def start(self):
+        self.proc, self.main = self.s.start_tamewin()
+
+    def open_menu(self):
+        s = self.s
+        icon = s.tray_icons()[0]
+        s.click(*icon.center, button=3)
+        menu = wait_for(lambda: s.find_windows(cls=MENU_CLASS, visible=True), timeout=10,
+                        what="the tray menu")[0]
+        return icon, menu
+
+    def choose(self, *keys):
+        self.open_menu()
+        self.s.key(*keys)
+        wait_for(lambda: not self.s.find_windows(cls=MENU_CLASS, visible=True),
+                 what="the menu to close")
+
+    def assert_blocking(self, on):
+        """A frame opened now is closed when blocking is on and survives when it is off."""
+        s = self.s
+        frame = s.start_ie()
+        if on:
+            wait_for(lambda: not s.is_window(frame.hwnd), timeout=10,
+                     what="the new frame to be closed")
+        else:
+            s.activate(frame.hwnd)
+            time.sleep(1.5)
+            self.assertTrue(s.is_window(frame.hwnd), "blocking is off: the frame stays")
+        return frame
+
+    def test_menu_opens_at_the_press_with_its_side_bar(self):
+        s = self.s
+        self.start()
+        icon, menu = self.open_menu()
+        left, top, right, bottom = menu.rect
+        # Near the screen's corner the menu opens up and to the left of the press.
+        self.assertLessEqual(abs(bottom - icon.y), 2, menu.rect)
+        self.assertTrue(left <= icon.x <= right + 1, menu.rect)
+        s.screenshot("menu")
+        # The side bar runs from the maker's brownish red at the bottom to black at the top.
+        bar_x = left + 5
+        low = s.pixel(bar_x, bottom - 6)
+        high = s.pixel(bar_x, top + 6)
+        self.assertGreater(low[0], 100, low)
+        self.assertLess(low[2], 30, low)
+        self.assertLess(sum(high), sum(low), (high, low))
+
+        s.key("Escape")  # dismissing changes nothing
+        wait_for(lambda: not s.find_windows(cls=MENU_CLASS, visible=True), what="menu gone")
+        self.assertTrue(s.tray_icons()[0].shows_on)
+        self.assert_blocking(on=True)
+
+    def test_off_then_on(self):
+        s = self.s
+        self.start()
+        self.choose("f")
+        wait_for(lambda: not s.tray_icons()[0].shows_on, what="the off image")
+        survivor = self.assert_blocking(on=False)
+
+        self.choose("o")
+        wait_for(lambda: s.tray_icons()[0].shows_on, what="the on image")
+        # The frame opened while blocking was off goes at the next activation.
+        s.activate(survivor.hwnd)
+        wait_for(lambda: not s.is_window(survivor.hwnd), timeout=10,
+                 what="the frame opened while off to be closed")
+
+    def test_about_window_closes_with_enter_and_blocking_resumes(self):
+        s = self.s
+        self.start()
+        self.choose("a")
+        about = wait_for(lambda: [w for w in s.find_windows(visible=True)
+                                  if w.title == "About IE Tamewin..."], what="About")[0]
+        self.assertTrue(about.topmost)
+        s.screenshot("about")
+        s.key("Return")
+        wait_for(lambda: not s.is_window(about.hwnd), what="About to close")
+        self.assertTrue(s.tray_icons()[0].shows_on)
+        self.assert_blocking(on=True)
+
+    def test_web_item_opens_the_page_and_shows_off(self):
+        s = self.s
+        self.start()
+        self.open_menu()
+        s.key("b")
+        time.sleep(0.5)
+        s.key("Right", "Return")
+        wait_for(lambda: s.opened_addresses(), what="the maker's page to be opened")
+        self.assertEqual(s.opened_addresses(), ["https://corvanta.example.com/"])
+        wait_for(lambda: not s.tray_icons()[0].shows_on, what="the off image")
+        self.assert_blocking(on=False)
+
+    def test_exit_removes_icon_and_values_and_ends(self):
+        s = self.s
+        kept = s.start_ie()
+        self.start()
+        self.assertEqual(set(s.reg_values(INSTANCES_KEY)), {str(kept.tid)})
+        self.choose("x")
+        wait_for(lambda: self.proc.poll() is not None, what="the program to end")
+        wait_for(lambda: not s.tray_icons(), what="the icon to go")
+        self.assertEqual(s.reg_values(INSTANCES_KEY), {})
+        self.assertTrue(s.is_window(kept.hwnd))
+
+
+if __name__ == "__main__":
+    unittest.main()
