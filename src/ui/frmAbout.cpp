@@ -1,0 +1,389 @@
+#include "ui/frmAbout.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+#include <iterator>
+
+#include "diagnostics/RuntimeError.h"
+#include "resources/resource.h"
+#include "ui/Maker.h"
+
+namespace {
+
+constexpr char kClassName[] = "TamewinAbout";
+constexpr char kCaption[] = "About IE Tamewin...";
+constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME;
+
+constexpr COLORREF kRed = RGB(255, 0, 0);
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+constexpr COLORREF kGrey = RGB(128, 128, 128);
+
+// The form's design is in twips: left, top, width, height.
+struct TwipRect {
+    int left, top, width, height;
+};
+
+constexpr int kClientWidth = 5700;
+constexpr int kClientHeight = 3225;
+constexpr TwipRect kImage2{0, 0, 5760, 3240};  // background picture, stretched
+constexpr TwipRect kImage1{120, 120, 1920, 1920};
+constexpr TwipRect kCmdOK{4080, 2400, 1260, 465};
+constexpr int kLine1Y = 2280;
+constexpr int kLine1Right = 5400;
+constexpr int kButtonFontSize = 825;  // hundredths of a point
+
+struct LabelDesign {
+    TwipRect place;
+    int size;  // hundredths of a point
+    bool bold;
+    bool underline;
+    COLORREF colour;
+    UINT align;
+};
+
+// In the order of frmAbout::Label.
+constexpr LabelDesign kLabels[] = {
+    {{2355, 120, 2745, 330}, 1425, false, false, kWhite, DT_CENTER},  // Label1
+    {{3165, 720, 1155, 240}, 975, true, false, kWhite, DT_CENTER},    // lblTitle
+    {{2160, 1320, 3570, 195}, 825, true, false, kWhite, DT_LEFT},     // lblVersion
+    {{2520, 1680, 2775, 375}, 975, true, true, kRed, DT_LEFT},        // lbllink
+};
+
+// The link shows the address as people write it, without the scheme and the closing slash;
+// a click opens the whole address.
+constexpr std::string_view LinkText() {
+    std::string_view address = kMakerWebAddress;
+    if (const size_t scheme = address.find("://"); scheme != std::string_view::npos) {
+        address.remove_prefix(scheme + 3);
+    }
+    if (address.ends_with('/')) {
+        address.remove_suffix(1);
+    }
+    return address;
+}
+
+// Whole twips per whole pixel, as the design surfaces count them (15 at 96 dots per inch).
+int TwipsPerPixel(int logPixels) {
+    return logPixels > 0 ? std::max(1, 1440 / logPixels) : 15;
+}
+
+RECT ToPixels(const TwipRect& twips, int perPixelX, int perPixelY) {
+    const int x = twips.left / perPixelX;
+    const int y = twips.top / perPixelY;
+    return RECT{x, y, x + twips.width / perPixelX, y + twips.height / perPixelY};
+}
+
+win32::Font MakeArial(int size, bool bold, bool underline, int logPixelsY) {
+    LOGFONTA font{};
+    font.lfHeight = -::MulDiv(size, logPixelsY, 7200);
+    font.lfWeight = bold ? FW_BOLD : FW_NORMAL;
+    font.lfUnderline = underline ? TRUE : FALSE;
+    font.lfCharSet = DEFAULT_CHARSET;
+    static constexpr char kFace[] = "Arial";
+    std::copy(std::begin(kFace), std::end(kFace), font.lfFaceName);
+    return win32::Font(::CreateFontIndirectA(&font));
+}
+
+// Centred in the work area of the monitor under the pointer; a window larger than that area
+// keeps its top-left corner on screen.
+POINT CentreOnPointerMonitor(int width, int height) {
+    POINT pointer{};
+    ::GetCursorPos(&pointer);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    ::GetMonitorInfoA(::MonitorFromPoint(pointer, MONITOR_DEFAULTTONEAREST), &monitor);
+    const RECT& work = monitor.rcWork;
+    const LONG x = work.left + (work.right - work.left - width) / 2;
+    const LONG y = work.top + (work.bottom - work.top - height) / 2;
+    return POINT{std::max(work.left, x), std::max(work.top, y)};
+}
+
+// Draws a bitmap into `place`: stretched to fill it, or at its own size, cut at the edges.
+void DrawPicture(HDC dc, HBITMAP picture, const RECT& place, bool stretch) {
+    if (picture == nullptr) {
+        return;
+    }
+    BITMAP size{};
+    ::GetObjectA(picture, sizeof(size), &size);
+    win32::MemoryDc source(::CreateCompatibleDC(dc));
+    win32::SelectGuard select(source.get(), picture);
+    const int width = place.right - place.left;
+    const int height = place.bottom - place.top;
+    if (stretch) {
+        ::SetStretchBltMode(dc, HALFTONE);
+        ::SetBrushOrgEx(dc, 0, 0, nullptr);
+        ::StretchBlt(dc, place.left, place.top, width, height, source.get(), 0, 0, size.bmWidth,
+                     size.bmHeight, SRCCOPY);
+    } else {
+        ::BitBlt(dc, place.left, place.top, std::min<int>(width, size.bmWidth),
+                 std::min<int>(height, size.bmHeight), source.get(), 0, 0, SRCCOPY);
+    }
+}
+
+HBITMAP LoadBitmapResource(int id) {
+    return static_cast<HBITMAP>(::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id),
+                                             IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+}
+
+class PaintScope {
+  public:
+    explicit PaintScope(HWND hwnd) : hwnd_(hwnd), dc_(::BeginPaint(hwnd, &paint_)) {}
+    PaintScope(const PaintScope&) = delete;
+    PaintScope& operator=(const PaintScope&) = delete;
+    ~PaintScope() { ::EndPaint(hwnd_, &paint_); }
+    HDC get() const { return dc_; }
+
+  private:
+    HWND hwnd_;
+    PAINTSTRUCT paint_{};
+    HDC dc_;
+};
+
+}  // namespace
+
+frmAbout::~frmAbout() {
+    Destroy();
+}
+
+void frmAbout::ShowModal(HWND owner) {
+    if (hwnd() != nullptr || !CreateForm(owner)) {
+        return;
+    }
+    owner_ = owner;
+    Form_Load();
+    if (owner_ != nullptr) {
+        ::EnableWindow(owner_, FALSE);
+    }
+    ::ShowWindow(hwnd(), SW_SHOW);
+    RunModalLoop();
+    if (owner_ != nullptr && ::IsWindow(owner_)) {
+        ::EnableWindow(owner_, TRUE);
+        // A hidden owner (the tray form) is left alone: the activation goes back to whatever
+        // the user was working in.
+        if (::IsWindowVisible(owner_)) {
+            ::SetActiveWindow(owner_);
+        }
+    }
+    owner_ = nullptr;
+}
+
+bool frmAbout::CreateForm(HWND owner) {
+    int logPixelsX = 0;
+    int logPixelsY = 0;
+    {
+        win32::WindowDc screen(nullptr);
+        logPixelsX = ::GetDeviceCaps(screen.get(), LOGPIXELSX);
+        logPixelsY = ::GetDeviceCaps(screen.get(), LOGPIXELSY);
+    }
+    twipsPerPixelX_ = TwipsPerPixel(logPixelsX);
+    twipsPerPixelY_ = TwipsPerPixel(logPixelsY);
+
+    RECT frame{0, 0, kClientWidth / twipsPerPixelX_, kClientHeight / twipsPerPixelY_};
+    ::AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    const POINT at = CentreOnPointerMonitor(width, height);
+    if (!Create(kClassName, kExStyle, kStyle, kCaption, owner, at.x, at.y, width, height)) {
+        return false;
+    }
+    CreateFonts(logPixelsY > 0 ? logPixelsY : 96);
+    background_.reset(::CreateSolidBrush(kRed));
+
+    const RECT button = ToPixels(kCmdOK, twipsPerPixelX_, twipsPerPixelY_);
+    cmdOK_ = ::CreateWindowExA(
+        0, "BUTTON", "&OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, button.left,
+        button.top, button.right - button.left, button.bottom - button.top, hwnd(),
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDOK)), ::GetModuleHandleA(nullptr), nullptr);
+    ::SendMessageA(cmdOK_, WM_SETFONT, reinterpret_cast<WPARAM>(buttonFont_.get()), FALSE);
+    return true;
+}
+
+void frmAbout::CreateFonts(int logPixelsY) {
+    static_assert(std::size(kLabels) == static_cast<size_t>(kLabelCount));
+    for (int i = 0; i < kLabelCount; ++i) {
+        const LabelDesign& label = kLabels[i];
+        labelFonts_[i] = MakeArial(label.size, label.bold, label.underline, logPixelsY);
+    }
+    buttonFont_ = MakeArial(kButtonFontSize, false, false, logPixelsY);
+}
+
+void frmAbout::Form_Load() {
+    image1_.reset(LoadBitmapResource(IDB_ABOUT_LOGO));
+    image2_.reset(LoadBitmapResource(IDB_ABOUT_BACK));
+    versionText_ = "Version " + std::to_string(TAMEWIN_VERSION_MAJOR) + "." +
+                   std::to_string(TAMEWIN_VERSION_MINOR) + "." +
+                   std::to_string(TAMEWIN_VERSION_REVISION);
+    ::SetWindowPos(hwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+
+    // A cursor from LoadCursor is shared: it stays loaded and is never destroyed.
+    linkCursor_ = ::LoadCursorA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDC_LINK));
+    if (linkCursor_ == nullptr) {
+        linkCursor_ = ::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_HAND));
+    }
+}
+
+void frmAbout::RunModalLoop() {
+    MSG msg{};
+    while (hwnd() != nullptr) {
+        if (::GetMessageA(&msg, nullptr, 0, 0) <= 0) {
+            // The program is ending: close, and leave the quit for the loop that waits for it.
+            cmdOK_Click();
+            ::PostQuitMessage(static_cast<int>(msg.wParam));
+            return;
+        }
+        if (!::IsDialogMessageA(hwnd(), &msg)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+    }
+}
+
+void frmAbout::cmdOK_Click() {
+    // The owner is enabled before this window goes, or the system activates another program.
+    if (owner_ != nullptr) {
+        ::EnableWindow(owner_, TRUE);
+    }
+    Destroy();
+}
+
+void frmAbout::lbllink_Click() {
+    if (LinkClicked) {
+        diagnostics::TryStep(LinkClicked);
+    }
+}
+
+void frmAbout::lbllink_MouseMove() {
+    ::SetCursor(linkCursor_);
+}
+
+bool frmAbout::OverLink(POINT clientPoint) const {
+    const RECT link = ToPixels(kLabels[lbllink].place, twipsPerPixelX_, twipsPerPixelY_);
+    return ::PtInRect(&link, clientPoint) != FALSE;
+}
+
+std::string_view frmAbout::LabelText(Label label) const {
+    switch (label) {
+        case Label1:
+            return kMakerName;
+        case lblTitle:
+            return "IE Tamewin";
+        case lblVersion:
+            return versionText_;
+        default:
+            return LinkText();
+    }
+}
+
+void frmAbout::Paint(HDC target) const {
+    RECT client{};
+    ::GetClientRect(hwnd(), &client);
+    // Drawn off screen and copied in one go, so the layers never show one by one.
+    win32::MemoryDc buffer(::CreateCompatibleDC(target));
+    win32::Bitmap surface(::CreateCompatibleBitmap(target, client.right, client.bottom));
+    if (!buffer || !surface) {
+        DrawForm(target);
+        return;
+    }
+    win32::SelectGuard select(buffer.get(), surface.get());
+    DrawForm(buffer.get());
+    ::BitBlt(target, 0, 0, client.right, client.bottom, buffer.get(), 0, 0, SRCCOPY);
+}
+
+void frmAbout::DrawForm(HDC dc) const {
+    RECT client{};
+    ::GetClientRect(hwnd(), &client);
+    ::FillRect(dc, &client, background_.get());
+    DrawPicture(dc, image2_.get(), ToPixels(kImage2, twipsPerPixelX_, twipsPerPixelY_), true);
+    DrawPicture(dc, image1_.get(), ToPixels(kImage1, twipsPerPixelX_, twipsPerPixelY_), false);
+
+    // Line1: a grey line on the upper row of a white one two pixels wide, an etched rule.
+    const int y = kLine1Y / twipsPerPixelY_;
+    const int right = kLine1Right / twipsPerPixelX_;
+    const RECT white{0, y, right, y + 2};
+    const RECT grey{0, y, right, y + 1};
+    auto* solid = static_cast<HBRUSH>(::GetStockObject(DC_BRUSH));
+    ::SetDCBrushColor(dc, kWhite);
+    ::FillRect(dc, &white, solid);
+    ::SetDCBrushColor(dc, kGrey);
+    ::FillRect(dc, &grey, solid);
+
+    ::SetBkMode(dc, TRANSPARENT);
+    for (int i = 0; i < kLabelCount; ++i) {
+        const LabelDesign& label = kLabels[i];
+        RECT place = ToPixels(label.place, twipsPerPixelX_, twipsPerPixelY_);
+        const std::string_view text = LabelText(static_cast<Label>(i));
+        win32::SelectGuard font(dc, labelFonts_[i].get());
+        ::SetTextColor(dc, label.colour);
+        // One line each: where a substitute for Arial runs wider than the design, the text
+        // spills past its box (a centred one on both sides) rather than losing words.
+        ::DrawTextA(dc, text.data(), static_cast<int>(text.size()), &place,
+                    label.align | DT_SINGLELINE | DT_NOCLIP | DT_NOPREFIX);
+    }
+}
+
+LRESULT frmAbout::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+        case WM_PAINT: {
+            PaintScope paint(hwnd());
+            Paint(paint.get());
+            return 0;
+        }
+        case WM_PRINTCLIENT:
+            Paint(reinterpret_cast<HDC>(wParam));
+            return 0;
+        case WM_ERASEBKGND:
+            return 1;  // WM_PAINT covers every pixel
+        case WM_ACTIVATE:
+            // The button is the only control: it takes the focus back whenever the form does.
+            if (LOWORD(wParam) != WA_INACTIVE && cmdOK_ != nullptr) {
+                ::SetFocus(cmdOK_);
+                return 0;
+            }
+            break;
+        case DM_GETDEFID:
+            return MAKELRESULT(IDOK, DC_HASDEFID);
+        case WM_COMMAND:
+            // IDOK: the button, or Enter; IDCANCEL: Esc, through IsDialogMessage.
+            if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
+                cmdOK_Click();
+                return 0;
+            }
+            break;
+        case WM_CLOSE:
+            cmdOK_Click();
+            return 0;
+        case WM_SETCURSOR:
+            if (reinterpret_cast<HWND>(wParam) == hwnd() && LOWORD(lParam) == HTCLIENT) {
+                POINT pointer{};
+                ::GetCursorPos(&pointer);
+                ::ScreenToClient(hwnd(), &pointer);
+                if (OverLink(pointer)) {
+                    lbllink_MouseMove();
+                    return TRUE;
+                }
+            }
+            break;
+        case WM_LBUTTONDOWN:
+            // A click is a press and a release both on the link, as on a button.
+            if (OverLink(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)})) {
+                linkPressed_ = true;
+                ::SetCapture(hwnd());
+            }
+            return 0;
+        case WM_LBUTTONUP:
+            if (linkPressed_) {
+                linkPressed_ = false;
+                ::ReleaseCapture();
+                if (OverLink(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)})) {
+                    lbllink_Click();
+                }
+            }
+            return 0;
+        case WM_CAPTURECHANGED:
+            linkPressed_ = false;
+            return 0;
+    }
+    return WindowBase::HandleMessage(msg, wParam, lParam);
+}

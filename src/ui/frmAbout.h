@@ -1,0 +1,63 @@
+// The About window: product title, maker, version, two pictures and a link to the maker's web
+// page, above every other window, shown modally from the tray menu.
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "win32/Handles.h"
+#include "win32/WindowBase.h"
+
+class frmAbout : public win32::WindowBase {
+  public:
+    frmAbout() = default;
+    ~frmAbout() override;
+
+    // Shows the window modally, owned by `owner` (disabled meanwhile, re-enabled and
+    // re-activated after), and returns when it has closed. Its own message loop uses
+    // IsDialogMessage so Enter and Esc press the OK button (close) and Tab moves focus.
+    // A WM_QUIT that arrives meanwhile closes the window and is posted again for the caller.
+    // Does nothing while the window is already showing.
+    void ShowModal(HWND owner);
+
+    // Raised on a click on the link; the window stays open. What it throws is dropped.
+    std::function<void()> LinkClicked;
+
+    // The version label as the load set it ("Version 1.1.4").
+    const std::string& VersionText() const { return versionText_; }
+
+  protected:
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+  private:
+    enum Label { Label1, lblTitle, lblVersion, lbllink, kLabelCount };
+
+    bool CreateForm(HWND owner);
+    void CreateFonts(int logPixelsY);
+    void Form_Load();
+    void RunModalLoop();
+    void cmdOK_Click();
+    void lbllink_Click();
+    void lbllink_MouseMove();
+    bool OverLink(POINT clientPoint) const;
+    void Paint(HDC target) const;
+    void DrawForm(HDC dc) const;
+    std::string_view LabelText(Label label) const;
+
+    HWND owner_ = nullptr;
+    HWND cmdOK_ = nullptr;  // child window: goes with the form
+    int twipsPerPixelX_ = 15;
+    int twipsPerPixelY_ = 15;
+    std::array<win32::Font, kLabelCount> labelFonts_;
+    win32::Font buttonFont_;
+    win32::Brush background_;
+    win32::Bitmap image1_;
+    win32::Bitmap image2_;
+    HCURSOR linkCursor_ = nullptr;  // shared cursor from the resources: never destroyed
+    std::string versionText_ = "Version:";
+    bool linkPressed_ = false;
+};
