@@ -53,8 +53,7 @@ std::string FormatElapsed(DWORD elapsedMs) {
 }
 
 std::string EntryLine(std::string_view arrow, int32_t sequence, DWORD elapsedMs, int32_t depth,
-                      std::string_view module, std::string_view procedure,
-                      std::string_view note) {
+                      std::string_view module, std::string_view procedure, std::string_view note) {
     std::string seq = std::to_string(sequence);
     if (seq.size() < 5) {
         seq.insert(0, 5 - seq.size(), '0');
@@ -164,9 +163,9 @@ std::string ErrorMessageText(const std::string& exePath, const ErrorRecordFields
         closing = ". This error was generated remotely by " + source.substr(1, bang - 1) +
                   ", a component of " + exePath + ".";
     }
-    return "Tamewin Trace reports " + exePath + " program error #" +
-           std::to_string(error.Number) + " (" + error.Description + ") occurred in module " +
-           module + ", " + procedure + ", line " + std::to_string(error.Line) + closing;
+    return "Tamewin Trace reports " + exePath + " program error #" + std::to_string(error.Number) +
+           " (" + error.Description + ") occurred in module " + module + ", " + procedure +
+           ", line " + std::to_string(error.Line) + closing;
 }
 
 int16_t HandleError(const std::string& module, const std::string& procedure) {
@@ -183,8 +182,7 @@ int16_t HandleError(const std::string& module, const std::string& procedure) {
         if (TraceState.ViewerWindow != nullptr) {
             SendTraceLine("[" + diagnostics::ProgramName() + "] ERROR " +
                           std::to_string(error.Number) + " \"" + error.Description + "\" at " +
-                          module + " : " + procedure + " : " + std::to_string(error.Line) +
-                          kCrLf);
+                          module + " : " + procedure + " : " + std::to_string(error.Line) + kCrLf);
         }
     });
     diagnostics::TryStep([&] {

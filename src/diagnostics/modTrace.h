@@ -80,7 +80,7 @@ struct AbortProcedure {};
 
 // Runs the numbered lines of one traced procedure.
 class Lines {
-public:
+  public:
     Lines(std::string_view module, std::string_view procedure)
         : module_(module), procedure_(procedure) {}
 
@@ -107,7 +107,7 @@ public:
         }
     }
 
-private:
+  private:
     int16_t Report(int32_t line, int32_t number, const std::string& description,
                    const std::string& source) noexcept;
     std::string module_;
