@@ -21,8 +21,6 @@ constexpr char kCrLf[] = "\r\n";
 // kStallMs are dropped without waiting: a hung viewer slows the program, never freezes it.
 constexpr UINT kSendTimeoutMs = 200;
 constexpr DWORD kStallMs = 1000;
-bool g_stalled = false;
-DWORD g_stalledAt = 0;
 
 int32_t SaturatingIncrement(int32_t value) {
     return value == std::numeric_limits<int32_t>::max() ? value : value + 1;
@@ -72,19 +70,19 @@ void SendTraceLine(const std::string& line) {
     if (viewer == nullptr) {
         return;
     }
-    if (g_stalled) {
-        if (::GetTickCount() - g_stalledAt < kStallMs) {
+    if (TraceState.ViewerStalled) {
+        if (::GetTickCount() - TraceState.StalledSince < kStallMs) {
             return;
         }
-        g_stalled = false;
+        TraceState.ViewerStalled = false;
     }
     DWORD_PTR answer = 0;
     LRESULT sent = ::SendMessageTimeoutA(viewer, WM_SETTEXT, line.size(),
                                          reinterpret_cast<LPARAM>(line.c_str()),
                                          SMTO_BLOCK | SMTO_ABORTIFHUNG, kSendTimeoutMs, &answer);
     if (sent == 0 && ::IsWindow(viewer)) {
-        g_stalled = true;
-        g_stalledAt = ::GetTickCount();
+        TraceState.ViewerStalled = true;
+        TraceState.StalledSince = ::GetTickCount();
     }
 }
 

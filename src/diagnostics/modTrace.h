@@ -37,6 +37,9 @@ struct TraceStateRecord {
     int32_t Sequence = 0;  // entry and exit lines made so far
     int32_t Depth = 0;     // nesting of traced procedures, never below 0
     DWORD StartTick = 0;   // timeGetTime() when the start line was made
+    // A viewer that did not take a line in time: the lines of the next second are dropped.
+    bool ViewerStalled = false;
+    DWORD StalledSince = 0;  // GetTickCount() when the line was lost
 };
 extern TraceStateRecord TraceState;
 
