@@ -32,6 +32,27 @@ std::string TwoDigits(int value) {
     return buf;
 }
 
+// Whether the text begins with a number (optional sign, digits, optional fraction) whose value
+// is not zero; a text that does not begin with a number counts as zero.
+bool BeginsWithNonZeroNumber(std::string_view text) {
+    size_t i = 0;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        ++i;
+    }
+    bool point = false;
+    for (; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '.' && !point) {
+            point = true;
+        } else if (c < '0' || c > '9') {
+            return false;
+        } else if (c != '0') {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 bool IsViewerTitle(std::string_view title) {
@@ -148,16 +169,12 @@ void TraceExit(std::string_view module, std::string_view procedure, std::string_
 std::string ErrorMessageText(const std::string& exePath, const ErrorRecordFields& error,
                              const std::string& module, const std::string& procedure) {
     // A source that starts with a non-zero number was passed on by another component:
-    // "<number><component path>!<more>".
+    // "<number><component path>!<more>" ("1C:\comp\x.dll!..."). Without a "!" the closing
+    // sentence stays ".".
     std::string closing = ".";
     const std::string& source = error.Source;
-    size_t digits = 0;
-    while (digits < source.size() && source[digits] >= '0' && source[digits] <= '9') {
-        ++digits;
-    }
-    bool remote = source.find_first_not_of('0') < digits;
-    size_t bang = source.find('!', 1);
-    if (remote && bang != std::string::npos) {
+    size_t bang = source.find('!');
+    if (BeginsWithNonZeroNumber(source) && bang != std::string::npos) {
         closing = ". This error was generated remotely by " + source.substr(1, bang - 1) +
                   ", a component of " + exePath + ".";
     }
