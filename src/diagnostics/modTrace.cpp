@@ -127,12 +127,18 @@ void TraceStart() {
     ::timeBeginPeriod(1);  // millisecond steps in the time field for the rest of the run
     SYSTEMTIME now{};
     ::GetLocalTime(&now);
-    std::string start = diagnostics::ProgramName() + " START TRACE 1.0 " + TwoDigits(now.wMonth) +
-                        "-" + TwoDigits(now.wDay) + "-" + std::to_string(now.wYear) + "," +
-                        TwoDigits(now.wHour) + ":" + TwoDigits(now.wMinute) + ":" +
-                        TwoDigits(now.wSecond) + kCrLf;
+    // Traced procedures call this from code that must not throw: a start line that cannot be
+    // made is skipped, the trace runs on.
+    std::string start;
+    diagnostics::TryStep([&] {
+        start = diagnostics::ProgramName() + " START TRACE 1.0 " + TwoDigits(now.wMonth) + "-" +
+                TwoDigits(now.wDay) + "-" + std::to_string(now.wYear) + "," + TwoDigits(now.wHour) +
+                ":" + TwoDigits(now.wMinute) + ":" + TwoDigits(now.wSecond) + kCrLf;
+    });
     TraceState.StartTick = ::timeGetTime();
-    SendTraceLine(start);
+    if (!start.empty()) {
+        SendTraceLine(start);
+    }
     TraceState.Initialised = true;
 }
 
