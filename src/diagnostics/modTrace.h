@@ -22,6 +22,8 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <exception>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
