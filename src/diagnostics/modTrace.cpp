@@ -11,6 +11,18 @@ TraceStateRecord TraceState;
 ErrorRecordFields ErrorRecord;
 MessageBoxFn ShowMessageBox = &::MessageBoxA;
 
+std::string FormatElapsed(DWORD elapsedMs) {
+    // Formatted by hand, not through the C library's locale, so the field always has a full
+    // stop whatever the user's decimal separator.
+    std::string whole = std::to_string(elapsedMs / 1000);
+    if (whole.size() < 5) {
+        whole.insert(0, 5 - whole.size(), '0');
+    }
+    char frac[8];
+    std::snprintf(frac, sizeof frac, "%03lu", static_cast<unsigned long>(elapsedMs % 1000));
+    return whole + "." + frac;
+}
+
 namespace {
 
 constexpr char kViewerTitle[] = "Tamewin Trace";
@@ -53,22 +65,8 @@ bool BeginsWithNonZeroNumber(std::string_view text) {
     return false;
 }
 
-}  // namespace
-
 bool IsViewerTitle(std::string_view title) {
     return title == kViewerTitle || title.substr(0, sizeof kViewerPrefix - 1) == kViewerPrefix;
-}
-
-std::string FormatElapsed(DWORD elapsedMs) {
-    // Formatted by hand, not through the C library's locale, so the field always has a full
-    // stop whatever the user's decimal separator.
-    std::string whole = std::to_string(elapsedMs / 1000);
-    if (whole.size() < 5) {
-        whole.insert(0, 5 - whole.size(), '0');
-    }
-    char frac[8];
-    std::snprintf(frac, sizeof frac, "%03lu", static_cast<unsigned long>(elapsedMs % 1000));
-    return whole + "." + frac;
 }
 
 std::string EntryLine(std::string_view arrow, int32_t sequence, DWORD elapsedMs, int32_t depth,
@@ -85,6 +83,8 @@ std::string EntryLine(std::string_view arrow, int32_t sequence, DWORD elapsedMs,
     line.append(module).append(" : ").append(procedure).append(" : ").append(note);
     return line + kCrLf;
 }
+
+}  // namespace
 
 void SendTraceLine(const std::string& line) {
     HWND viewer = TraceState.ViewerWindow;
@@ -172,6 +172,8 @@ void TraceExit(std::string_view module, std::string_view procedure, std::string_
     TraceState.Depth = TraceState.Depth > 0 ? TraceState.Depth - 1 : 0;
 }
 
+namespace {
+
 std::string ErrorMessageText(const std::string& exePath, const ErrorRecordFields& error,
                              const std::string& module, const std::string& procedure) {
     // A source that starts with a non-zero number was passed on by another component:
@@ -188,6 +190,8 @@ std::string ErrorMessageText(const std::string& exePath, const ErrorRecordFields
            " (" + error.Description + ") occurred in module " + module + ", " + procedure +
            ", line " + std::to_string(error.Line) + closing;
 }
+
+}  // namespace
 
 int16_t HandleError(const std::string& module, const std::string& procedure) {
     if (!TraceState.Initialised) {

@@ -67,13 +67,9 @@ void SendTraceLine(const std::string& line);
 // the button pressed as a ChoiceCode.
 int16_t HandleError(const std::string& module, const std::string& procedure);
 
-// The formatted pieces of the trace, exposed for their own tests.
-std::string FormatElapsed(DWORD elapsedMs);  // "00012.345"
-std::string EntryLine(std::string_view arrow, int32_t sequence, DWORD elapsedMs, int32_t depth,
-                      std::string_view module, std::string_view procedure, std::string_view note);
-std::string ErrorMessageText(const std::string& exePath, const ErrorRecordFields& error,
-                             const std::string& module, const std::string& procedure);
-bool IsViewerTitle(std::string_view title);
+// The time field of a line: seconds with at least five integer digits and three decimals,
+// always with a full stop ("00012.345").
+std::string FormatElapsed(DWORD elapsedMs);
 
 // Seams: the message box of HandleError and the delivery of one line to the viewer window.
 // They default to the system calls.
