@@ -33,6 +33,7 @@
 
 namespace modTrace {
 
+// The whole state of the trace, zeroed at start; assigning {} starts it afresh.
 struct TraceStateRecord {
     bool Initialised = false;
     HWND ViewerWindow = nullptr;
@@ -61,6 +62,8 @@ enum ChoiceCode : int16_t { kRetry = 1, kIgnore = 2, kAbort = 3 };
 void TraceStart();
 void TraceEnter(std::string_view module, std::string_view procedure, std::string_view note);
 void TraceExit(std::string_view module, std::string_view procedure, std::string_view note);
+// Hands one line to the viewer and waits until it is taken, at most 200 ms: a line the viewer
+// does not take in time is lost, and so are the lines of the next second, sent without waiting.
 void SendTraceLine(const std::string& line);
 
 // Reports ErrorRecord (ERROR line to the viewer, then the modal box), clears it and returns
@@ -71,8 +74,7 @@ int16_t HandleError(const std::string& module, const std::string& procedure);
 // always with a full stop ("00012.345").
 std::string FormatElapsed(DWORD elapsedMs);
 
-// Seams: the message box of HandleError and the delivery of one line to the viewer window.
-// They default to the system calls.
+// Seam: the message box of HandleError; the system's by default.
 using MessageBoxFn = int(WINAPI*)(HWND, LPCSTR, LPCSTR, UINT);
 extern MessageBoxFn ShowMessageBox;
 
