@@ -16,13 +16,13 @@ inline constexpr int32_t kErrTypeMismatch = 13;
 inline constexpr int32_t kErrInternal = 51;
 
 class RuntimeError : public std::runtime_error {
-public:
+  public:
     RuntimeError(int32_t number, std::string description, std::string source = {});
     int32_t number() const { return number_; }
     const std::string& description() const { return description_; }
     const std::string& source() const { return source_; }
 
-private:
+  private:
     int32_t number_;
     std::string description_;
     std::string source_;

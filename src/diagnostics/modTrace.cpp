@@ -11,35 +11,6 @@ TraceStateRecord TraceState;
 ErrorRecordFields ErrorRecord;
 MessageBoxFn ShowMessageBox = &::MessageBoxA;
 
-namespace {
-
-constexpr char kViewerTitle[] = "Tamewin Trace";
-constexpr char kViewerPrefix[] = "Tamewin Trace -";
-constexpr char kCrLf[] = "\r\n";
-
-// A viewer that does not take a line within this time loses it, and the lines of the next
-// kStallMs are dropped without waiting: a hung viewer slows the program, never freezes it.
-constexpr UINT kSendTimeoutMs = 200;
-constexpr DWORD kStallMs = 1000;
-bool g_stalled = false;
-DWORD g_stalledAt = 0;
-
-int32_t SaturatingIncrement(int32_t value) {
-    return value == std::numeric_limits<int32_t>::max() ? value : value + 1;
-}
-
-std::string TwoDigits(int value) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%02d", value);
-    return buf;
-}
-
-}  // namespace
-
-bool IsViewerTitle(std::string_view title) {
-    return title == kViewerTitle || title.substr(0, sizeof kViewerPrefix - 1) == kViewerPrefix;
-}
-
 std::string FormatElapsed(DWORD elapsedMs) {
     // Formatted by hand, not through the C library's locale, so the field always has a full
     // stop whatever the user's decimal separator.
@@ -52,9 +23,54 @@ std::string FormatElapsed(DWORD elapsedMs) {
     return whole + "." + frac;
 }
 
+namespace {
+
+constexpr char kViewerTitle[] = "Tamewin Trace";
+constexpr char kViewerPrefix[] = "Tamewin Trace -";
+constexpr char kCrLf[] = "\r\n";
+
+// A viewer that does not take a line within this time loses it, and the lines of the next
+// kStallMs are dropped without waiting: a hung viewer slows the program, never freezes it.
+constexpr UINT kSendTimeoutMs = 200;
+constexpr DWORD kStallMs = 1000;
+
+int32_t SaturatingIncrement(int32_t value) {
+    return value == std::numeric_limits<int32_t>::max() ? value : value + 1;
+}
+
+std::string TwoDigits(int value) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%02d", value);
+    return buf;
+}
+
+// Whether the text begins with a number (optional sign, digits, optional fraction) whose value
+// is not zero; a text that does not begin with a number counts as zero.
+bool BeginsWithNonZeroNumber(std::string_view text) {
+    size_t i = 0;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        ++i;
+    }
+    bool point = false;
+    for (; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '.' && !point) {
+            point = true;
+        } else if (c < '0' || c > '9') {
+            return false;
+        } else if (c != '0') {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool IsViewerTitle(std::string_view title) {
+    return title == kViewerTitle || title.substr(0, sizeof kViewerPrefix - 1) == kViewerPrefix;
+}
+
 std::string EntryLine(std::string_view arrow, int32_t sequence, DWORD elapsedMs, int32_t depth,
-                      std::string_view module, std::string_view procedure,
-                      std::string_view note) {
+                      std::string_view module, std::string_view procedure, std::string_view note) {
     std::string seq = std::to_string(sequence);
     if (seq.size() < 5) {
         seq.insert(0, 5 - seq.size(), '0');
@@ -68,24 +84,26 @@ std::string EntryLine(std::string_view arrow, int32_t sequence, DWORD elapsedMs,
     return line + kCrLf;
 }
 
+}  // namespace
+
 void SendTraceLine(const std::string& line) {
     HWND viewer = TraceState.ViewerWindow;
     if (viewer == nullptr) {
         return;
     }
-    if (g_stalled) {
-        if (::GetTickCount() - g_stalledAt < kStallMs) {
+    if (TraceState.ViewerStalled) {
+        if (::GetTickCount() - TraceState.StalledSince < kStallMs) {
             return;
         }
-        g_stalled = false;
+        TraceState.ViewerStalled = false;
     }
     DWORD_PTR answer = 0;
     LRESULT sent = ::SendMessageTimeoutA(viewer, WM_SETTEXT, line.size(),
                                          reinterpret_cast<LPARAM>(line.c_str()),
                                          SMTO_BLOCK | SMTO_ABORTIFHUNG, kSendTimeoutMs, &answer);
     if (sent == 0 && ::IsWindow(viewer)) {
-        g_stalled = true;
-        g_stalledAt = ::GetTickCount();
+        TraceState.ViewerStalled = true;
+        TraceState.StalledSince = ::GetTickCount();
     }
 }
 
@@ -109,12 +127,18 @@ void TraceStart() {
     ::timeBeginPeriod(1);  // millisecond steps in the time field for the rest of the run
     SYSTEMTIME now{};
     ::GetLocalTime(&now);
-    std::string start = diagnostics::ProgramName() + " START TRACE 1.0 " + TwoDigits(now.wMonth) +
-                        "-" + TwoDigits(now.wDay) + "-" + std::to_string(now.wYear) + "," +
-                        TwoDigits(now.wHour) + ":" + TwoDigits(now.wMinute) + ":" +
-                        TwoDigits(now.wSecond) + kCrLf;
+    // Traced procedures call this from code that must not throw: a start line that cannot be
+    // made is skipped, the trace runs on.
+    std::string start;
+    diagnostics::TryStep([&] {
+        start = diagnostics::ProgramName() + " START TRACE 1.0 " + TwoDigits(now.wMonth) + "-" +
+                TwoDigits(now.wDay) + "-" + std::to_string(now.wYear) + "," + TwoDigits(now.wHour) +
+                ":" + TwoDigits(now.wMinute) + ":" + TwoDigits(now.wSecond) + kCrLf;
+    });
     TraceState.StartTick = ::timeGetTime();
-    SendTraceLine(start);
+    if (!start.empty()) {
+        SendTraceLine(start);
+    }
     TraceState.Initialised = true;
 }
 
@@ -148,26 +172,26 @@ void TraceExit(std::string_view module, std::string_view procedure, std::string_
     TraceState.Depth = TraceState.Depth > 0 ? TraceState.Depth - 1 : 0;
 }
 
+namespace {
+
 std::string ErrorMessageText(const std::string& exePath, const ErrorRecordFields& error,
                              const std::string& module, const std::string& procedure) {
     // A source that starts with a non-zero number was passed on by another component:
-    // "<number><component path>!<more>".
+    // "<number><component path>!<more>" ("1C:\comp\x.dll!..."). Without a "!" the closing
+    // sentence stays ".".
     std::string closing = ".";
     const std::string& source = error.Source;
-    size_t digits = 0;
-    while (digits < source.size() && source[digits] >= '0' && source[digits] <= '9') {
-        ++digits;
-    }
-    bool remote = source.find_first_not_of('0') < digits;
-    size_t bang = source.find('!', 1);
-    if (remote && bang != std::string::npos) {
+    size_t bang = source.find('!');
+    if (BeginsWithNonZeroNumber(source) && bang != std::string::npos) {
         closing = ". This error was generated remotely by " + source.substr(1, bang - 1) +
                   ", a component of " + exePath + ".";
     }
-    return "Tamewin Trace reports " + exePath + " program error #" +
-           std::to_string(error.Number) + " (" + error.Description + ") occurred in module " +
-           module + ", " + procedure + ", line " + std::to_string(error.Line) + closing;
+    return "Tamewin Trace reports " + exePath + " program error #" + std::to_string(error.Number) +
+           " (" + error.Description + ") occurred in module " + module + ", " + procedure +
+           ", line " + std::to_string(error.Line) + closing;
 }
+
+}  // namespace
 
 int16_t HandleError(const std::string& module, const std::string& procedure) {
     if (!TraceState.Initialised) {
@@ -183,8 +207,7 @@ int16_t HandleError(const std::string& module, const std::string& procedure) {
         if (TraceState.ViewerWindow != nullptr) {
             SendTraceLine("[" + diagnostics::ProgramName() + "] ERROR " +
                           std::to_string(error.Number) + " \"" + error.Description + "\" at " +
-                          module + " : " + procedure + " : " + std::to_string(error.Line) +
-                          kCrLf);
+                          module + " : " + procedure + " : " + std::to_string(error.Line) + kCrLf);
         }
     });
     diagnostics::TryStep([&] {

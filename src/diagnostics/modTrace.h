@@ -22,6 +22,8 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <exception>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,12 +33,16 @@
 
 namespace modTrace {
 
+// The whole state of the trace, zeroed at start; assigning {} starts it afresh.
 struct TraceStateRecord {
     bool Initialised = false;
     HWND ViewerWindow = nullptr;
     int32_t Sequence = 0;  // entry and exit lines made so far
     int32_t Depth = 0;     // nesting of traced procedures, never below 0
     DWORD StartTick = 0;   // timeGetTime() when the start line was made
+    // A viewer that did not take a line in time: the lines of the next second are dropped.
+    bool ViewerStalled = false;
+    DWORD StalledSince = 0;  // GetTickCount() when the line was lost
 };
 extern TraceStateRecord TraceState;
 
@@ -56,22 +62,19 @@ enum ChoiceCode : int16_t { kRetry = 1, kIgnore = 2, kAbort = 3 };
 void TraceStart();
 void TraceEnter(std::string_view module, std::string_view procedure, std::string_view note);
 void TraceExit(std::string_view module, std::string_view procedure, std::string_view note);
+// Hands one line to the viewer and waits until it is taken, at most 200 ms: a line the viewer
+// does not take in time is lost, and so are the lines of the next second, sent without waiting.
 void SendTraceLine(const std::string& line);
 
 // Reports ErrorRecord (ERROR line to the viewer, then the modal box), clears it and returns
 // the button pressed as a ChoiceCode.
 int16_t HandleError(const std::string& module, const std::string& procedure);
 
-// The formatted pieces of the trace, exposed for their own tests.
-std::string FormatElapsed(DWORD elapsedMs);  // "00012.345"
-std::string EntryLine(std::string_view arrow, int32_t sequence, DWORD elapsedMs, int32_t depth,
-                      std::string_view module, std::string_view procedure, std::string_view note);
-std::string ErrorMessageText(const std::string& exePath, const ErrorRecordFields& error,
-                             const std::string& module, const std::string& procedure);
-bool IsViewerTitle(std::string_view title);
+// The time field of a line: seconds with at least five integer digits and three decimals,
+// always with a full stop ("00012.345").
+std::string FormatElapsed(DWORD elapsedMs);
 
-// Seams: the message box of HandleError and the delivery of one line to the viewer window.
-// They default to the system calls.
+// Seam: the message box of HandleError; the system's by default.
 using MessageBoxFn = int(WINAPI*)(HWND, LPCSTR, LPCSTR, UINT);
 extern MessageBoxFn ShowMessageBox;
 
@@ -80,7 +83,7 @@ struct AbortProcedure {};
 
 // Runs the numbered lines of one traced procedure.
 class Lines {
-public:
+  public:
     Lines(std::string_view module, std::string_view procedure)
         : module_(module), procedure_(procedure) {}
 
@@ -107,7 +110,7 @@ public:
         }
     }
 
-private:
+  private:
     int16_t Report(int32_t line, int32_t number, const std::string& description,
                    const std::string& source) noexcept;
     std::string module_;

@@ -1,0 +1,387 @@
+// Trace viewer: a window titled "Tamewin Trace" that takes each trace line as the text of a
+// WM_SETTEXT message and shows it below the earlier ones.
+//
+//   tametrace [/log <file>] [/save <file>]     (options may also start with "-")
+//
+//   /log <file>   appends every line to <file> as it arrives
+//   /save <file>  where Save writes the lines shown (by default tametrace-YYYYMMDD-HHMMSS.log
+//                 in the current folder)
+//
+// The traced program waits while a line is taken, so taking one does the least possible: one
+// write to the log file and an append to the text waiting to be shown. The view is brought up
+// to date at most every kShowDelayMs, because updating it (its scroll bars above all) can cost
+// far more than taking a line: about 20 ms under Wine.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "resource.h"
+#include "win32/Handles.h"
+
+namespace {
+
+constexpr char kClassName[] = "TamewinTraceViewer";
+constexpr char kTitle[] = "Tamewin Trace";
+constexpr char kLineEnd[] = "\r\n";
+
+// The view keeps the newest text up to kMaxViewChars characters. Beyond that the oldest lines
+// are dropped down to kTrimmedViewChars, so that the trim, which moves the whole text, is done
+// once per quarter of the limit rather than for every line.
+constexpr int kMaxViewChars = 1 << 20;
+constexpr int kTrimmedViewChars = kMaxViewChars / 4 * 3;
+
+constexpr UINT_PTR kShowTimer = 1;
+constexpr UINT kShowDelayMs = 100;
+// Text waiting beyond this is shown at once, without waiting for the timer.
+constexpr size_t kMaxPendingChars = kMaxViewChars / 4;
+
+// The system's text for an error code, without its line end.
+std::string SystemMessage(DWORD error) {
+    char text[512] = {};
+    DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                               error, 0, text, sizeof text, nullptr);
+    std::string message(text, n);
+    while (!message.empty() && (message.back() == '\r' || message.back() == '\n')) {
+        message.pop_back();
+    }
+    return message.empty() ? "error " + std::to_string(error) : message;
+}
+
+std::string FullPath(const std::string& path) {
+    char full[MAX_PATH] = {};
+    DWORD n = ::GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
+    return n > 0 && n < MAX_PATH ? std::string(full, n) : path;
+}
+
+std::string DefaultSaveName() {
+    SYSTEMTIME now{};
+    ::GetLocalTime(&now);
+    char name[64];
+    std::snprintf(name, sizeof name, "tametrace-%04u%02u%02u-%02u%02u%02u.log", now.wYear,
+                  now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond);
+    return name;
+}
+
+struct Options {
+    std::string logPath;
+    std::string savePath;
+    std::vector<std::string> problems;  // options not understood, shown in the view
+};
+
+Options ParseOptions(int argc, char** argv) {
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        auto is = [arg](const char* name) {
+            return (arg[0] == '/' || arg[0] == '-') && ::lstrcmpiA(arg + 1, name) == 0;
+        };
+        std::string* target = is("log")    ? &options.logPath
+                              : is("save") ? &options.savePath
+                                           : nullptr;
+        if (target == nullptr) {
+            options.problems.push_back(std::string("Unknown option \"") + arg +
+                                       "\"; the options are /log <file> and /save <file>.");
+        } else if (i + 1 == argc) {
+            options.problems.push_back(std::string("The option ") + arg + " needs a file name.");
+        } else {
+            *target = argv[++i];
+        }
+    }
+    return options;
+}
+
+class TraceViewer {
+  public:
+    explicit TraceViewer(Options options) : options_(std::move(options)) {}
+    TraceViewer(const TraceViewer&) = delete;
+    TraceViewer& operator=(const TraceViewer&) = delete;
+    ~TraceViewer() {
+        if (hwnd_ != nullptr) {
+            ::DestroyWindow(hwnd_);
+        }
+    }
+
+    bool Create(HINSTANCE instance, int show);
+
+  private:
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    void OnCreate();
+    void Layout();
+    void TakeLine(const char* text);
+    void Show(const std::string& text);
+    void ShowPending();
+    void WriteToLog(const std::string& line);
+    void Report(const std::string& problem);
+    void Save();
+    void Clear();
+    void SetStatus(const std::string& text) { ::SetWindowTextA(status_, text.c_str()); }
+
+    Options options_;
+    HWND hwnd_ = nullptr;
+    HWND view_ = nullptr;    // read-only multi-line edit with the lines
+    HWND status_ = nullptr;  // one line below it: where the lines go
+    int statusHeight_ = 0;
+    std::string pending_;  // lines taken but not yet in the view
+    bool showTimerSet_ = false;
+    win32::Font font_;
+    win32::Handle log_;
+};
+
+bool TraceViewer::Create(HINSTANCE instance, int show) {
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = &TraceViewer::Proc;
+    wc.hInstance = instance;
+    wc.hIcon = ::LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
+    wc.hCursor = ::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszMenuName = MAKEINTRESOURCEA(IDR_MENU);
+    wc.lpszClassName = kClassName;
+    if (::RegisterClassExA(&wc) == 0) {
+        return false;
+    }
+    if (::CreateWindowExA(0, kClassName, kTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                          800, 500, nullptr, nullptr, instance, this) == nullptr) {
+        return false;
+    }
+    ::ShowWindow(hwnd_, show);
+    return true;
+}
+
+LRESULT CALLBACK TraceViewer::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_NCCREATE) {
+        auto* created =
+            static_cast<TraceViewer*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+        created->hwnd_ = hwnd;
+        ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
+    }
+    auto* self = reinterpret_cast<TraceViewer*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (self == nullptr) {
+        return ::DefWindowProcA(hwnd, msg, wParam, lParam);
+    }
+    LRESULT result = 0;
+    try {
+        result = self->HandleMessage(msg, wParam, lParam);
+    } catch (...) {
+        // Out of memory while taking a line: the line is lost, the sender is answered.
+        result = msg == WM_SETTEXT ? TRUE : ::DefWindowProcA(hwnd, msg, wParam, lParam);
+    }
+    if (msg == WM_NCDESTROY) {
+        ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+        self->hwnd_ = nullptr;
+    }
+    return result;
+}
+
+LRESULT TraceViewer::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+        case WM_CREATE:
+            OnCreate();
+            return 0;
+        case WM_SETTEXT:
+            // A trace line (lParam, NUL-terminated). The title stays as it is: it is how the
+            // traced program finds this window.
+            if (lParam != 0) {
+                TakeLine(reinterpret_cast<const char*>(lParam));
+            }
+            return TRUE;
+        case WM_SIZE:
+            Layout();
+            return 0;
+        case WM_SETFOCUS:
+            ::SetFocus(view_);
+            return 0;
+        case WM_COMMAND:
+            if (LOWORD(wParam) == IDM_SAVE) {
+                Save();
+                return 0;
+            }
+            if (LOWORD(wParam) == IDM_CLEAR) {
+                Clear();
+                return 0;
+            }
+            break;
+        case WM_TIMER:
+            if (wParam == kShowTimer) {
+                ShowPending();
+                return 0;
+            }
+            break;
+        case WM_DESTROY:
+            ::PostQuitMessage(0);
+            return 0;
+    }
+    return ::DefWindowProcA(hwnd_, msg, wParam, lParam);
+}
+
+void TraceViewer::OnCreate() {
+    HINSTANCE instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrA(hwnd_, GWLP_HINSTANCE));
+    view_ = ::CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", "",
+                              WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE |
+                                  ES_READONLY | ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_NOHIDESEL,
+                              0, 0, 0, 0, hwnd_, nullptr, instance, nullptr);
+    status_ = ::CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP, 0, 0, 0,
+                                0, hwnd_, nullptr, instance, nullptr);
+    // No limit of its own: the view is kept below kMaxViewChars by ShowPending.
+    ::SendMessageA(view_, EM_SETLIMITTEXT, 0, 0);
+
+    win32::WindowDc dc(hwnd_);
+    LOGFONTA lf{};
+    lf.lfHeight = -::MulDiv(9, ::GetDeviceCaps(dc.get(), LOGPIXELSY), 72);
+    lf.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
+    lstrcpynA(lf.lfFaceName, "Courier New", LF_FACESIZE);
+    font_.reset(::CreateFontIndirectA(&lf));
+    HGDIOBJ font = font_ ? font_.get() : ::GetStockObject(SYSTEM_FIXED_FONT);
+    ::SendMessageA(view_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    ::SendMessageA(status_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    TEXTMETRICA tm{};
+    {
+        win32::SelectGuard select(dc.get(), font);
+        ::GetTextMetricsA(dc.get(), &tm);
+    }
+    statusHeight_ = tm.tmHeight + 6;
+
+    for (const std::string& problem : options_.problems) {
+        Report(problem);
+    }
+    if (!options_.logPath.empty()) {
+        std::string path = FullPath(options_.logPath);
+        HANDLE file = ::CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            Report("Cannot open the log file \"" + path + "\": " + SystemMessage(::GetLastError()));
+        } else {
+            log_.reset(file);
+            options_.logPath = path;
+            SetStatus("Logging to " + path);
+        }
+    }
+}
+
+void TraceViewer::Layout() {
+    RECT rc{};
+    ::GetClientRect(hwnd_, &rc);
+    int viewHeight = rc.bottom > statusHeight_ ? rc.bottom - statusHeight_ : 0;
+    ::MoveWindow(view_, 0, 0, rc.right, viewHeight, TRUE);
+    ::MoveWindow(status_, 4, viewHeight + 3, rc.right > 8 ? rc.right - 8 : 0, statusHeight_ - 3,
+                 TRUE);
+}
+
+void TraceViewer::TakeLine(const char* text) {
+    std::string line(text);
+    if (line.size() < 2 || line.compare(line.size() - 2, 2, kLineEnd) != 0) {
+        line += kLineEnd;
+    }
+    WriteToLog(line);
+    Show(line);
+}
+
+void TraceViewer::Show(const std::string& text) {
+    pending_ += text;
+    if (!showTimerSet_) {
+        showTimerSet_ = ::SetTimer(hwnd_, kShowTimer, kShowDelayMs, nullptr) != 0;
+    }
+    if (!showTimerSet_ || pending_.size() > kMaxPendingChars) {
+        ShowPending();
+    }
+}
+
+void TraceViewer::ShowPending() {
+    if (showTimerSet_) {
+        ::KillTimer(hwnd_, kShowTimer);
+        showTimerSet_ = false;
+    }
+    if (pending_.empty()) {
+        return;
+    }
+    int length = ::GetWindowTextLengthA(view_);
+    int incoming = static_cast<int>(pending_.size());
+    if (length + incoming > kMaxViewChars) {
+        int excess = length + incoming - kTrimmedViewChars;
+        LRESULT line = ::SendMessageA(view_, EM_LINEFROMCHAR, excess, 0);
+        LRESULT cut = ::SendMessageA(view_, EM_LINEINDEX, line + 1, 0);
+        if (cut < 0) {
+            cut = length;  // the excess reaches into the last line: it all goes
+        }
+        ::SendMessageA(view_, EM_SETSEL, 0, cut);
+        ::SendMessageA(view_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(""));
+        length = ::GetWindowTextLengthA(view_);
+    }
+    ::SendMessageA(view_, EM_SETSEL, length, length);
+    ::SendMessageA(view_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(pending_.c_str()));
+    ::SendMessageA(view_, EM_SCROLLCARET, 0, 0);
+    pending_.clear();
+}
+
+void TraceViewer::Clear() {
+    pending_.clear();
+    ShowPending();
+    ::SetWindowTextA(view_, "");
+    SetStatus("Cleared.");
+}
+
+void TraceViewer::WriteToLog(const std::string& line) {
+    if (!log_) {
+        return;
+    }
+    // One write per line, straight to the system: nothing is held back in this process, so
+    // the file has every line taken even if the viewer ends abruptly. (No FlushFileBuffers:
+    // waiting for the disk would make the traced program wait too.)
+    DWORD written = 0;
+    if (!::WriteFile(log_.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr) ||
+        written != line.size()) {
+        DWORD error = ::GetLastError();
+        log_.reset();
+        Report("Cannot write the log file \"" + options_.logPath + "\": " + SystemMessage(error) +
+               " Logging stopped.");
+    }
+}
+
+// Shows a problem once, as a line of its own in the view, and in the status line.
+void TraceViewer::Report(const std::string& problem) {
+    Show("*** " + problem + kLineEnd);
+    SetStatus(problem);
+}
+
+void TraceViewer::Save() {
+    std::string path = FullPath(options_.savePath.empty() ? DefaultSaveName() : options_.savePath);
+    ShowPending();
+    int length = ::GetWindowTextLengthA(view_);
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    text.resize(static_cast<size_t>(::GetWindowTextA(view_, text.data(), length + 1)));
+
+    win32::Handle file;
+    HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+        file.reset(handle);
+    }
+    DWORD written = 0;
+    if (!file ||
+        !::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
+        written != text.size()) {
+        SetStatus("Cannot save to " + path + ": " + SystemMessage(::GetLastError()));
+        return;
+    }
+    SetStatus("Saved to " + path);
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
+    TraceViewer viewer(ParseOptions(__argc, __argv));
+    if (!viewer.Create(instance, show)) {
+        return 1;
+    }
+    MSG msg;
+    while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageA(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}
