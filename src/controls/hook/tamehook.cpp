@@ -19,8 +19,11 @@ namespace {
 HINSTANCE g_instance = nullptr;
 
 // The desktop's block, mapped at the first activation this process sees and kept until the
-// library is unloaded. Threads may race to map it; the first view published wins.
+// library is unloaded. Threads may race to map it; the first view published wins. Its handle
+// is kept too: a block's name lives only while a handle is open, and the listener, switching
+// on again, must find the very block that the copies of the library hold.
 void* volatile g_view = nullptr;
+HANDLE volatile g_mapping = nullptr;
 
 const tamehook::Channel* DesktopChannel() {
     if (void* view = g_view) {
@@ -42,6 +45,7 @@ const tamehook::Channel* DesktopChannel() {
     }
     if (::InterlockedCompareExchangePointer(&g_view, view.get(), nullptr) == nullptr) {
         view.release();
+        g_mapping = mapping.release();
     }
     return static_cast<const tamehook::Channel*>(g_view);
 }
@@ -113,8 +117,9 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
         g_instance = instance;
         ::DisableThreadLibraryCalls(instance);
     } else if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
-        // Unloaded while the process goes on (the hook was removed): give the view back.
+        // Unloaded while the process goes on (the hook was removed): give the block back.
         win32::MappedView view(::InterlockedExchangePointer(&g_view, nullptr));
+        win32::Handle mapping(::InterlockedExchangePointer(&g_mapping, nullptr));
     }
     return TRUE;
 }
