@@ -62,7 +62,15 @@ UINT DesktopHook::ActivatedMessage() {
     return message;
 }
 
-std::unique_ptr<DesktopHook> DesktopHook::Install(HWND receiver, LONG generation) {
+std::unique_ptr<DesktopHook> DesktopHook::Install(HWND receiver, LONG generation) noexcept {
+    try {
+        return TryInstall(receiver, generation);
+    } catch (...) {
+        return nullptr;  // out of memory: whatever was done is undone by the owners
+    }
+}
+
+std::unique_ptr<DesktopHook> DesktopHook::TryInstall(HWND receiver, LONG generation) {
     const UINT message = ActivatedMessage();
     char name[tamehook::kChannelNameSize];
     if (message == 0 || receiver == nullptr || !tamehook::ChannelName(name)) {
@@ -150,8 +158,8 @@ DesktopHook::~DesktopHook() {
     }
     hook_.reset();
     if (claimed_ != 0) {
-        // Posts already made carry this generation and are dropped by the receiver; from now
-        // on the library finds nobody to post to.
+        // From now on the library finds nobody to post to; posts still on their way carry a
+        // generation the receiver no longer accepts.
         ::InterlockedCompareExchange(&ChannelOf(view_)->receiver, 0, claimed_);
     }
 }

@@ -26,7 +26,7 @@ class DesktopHook {
     // Null when the library is missing or lacks its procedure, the shared block cannot be
     // made, a live window of another listener already holds it, or the system refuses the
     // hook. Nothing stays installed then.
-    static std::unique_ptr<DesktopHook> Install(HWND receiver, LONG generation);
+    static std::unique_ptr<DesktopHook> Install(HWND receiver, LONG generation) noexcept;
     ~DesktopHook();
     DesktopHook(const DesktopHook&) = delete;
     DesktopHook& operator=(const DesktopHook&) = delete;
@@ -36,6 +36,7 @@ class DesktopHook {
 
   private:
     DesktopHook() = default;
+    static std::unique_ptr<DesktopHook> TryInstall(HWND receiver, LONG generation);
     bool Claim(HWND receiver, LONG generation);
     void StartCompanion(const std::string& folder);
 
