@@ -23,7 +23,9 @@ class WinHook::Impl : public win32::WindowBase {
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
   private:
+    void Stop();
     bool StartStandard();
+    bool StartMouse();
     void OnForeground(HWND hwnd);
     void RaiseWindowActivated(HWND hwnd);
     void DropPending();
@@ -75,38 +77,44 @@ void WinHook::Impl::SetActive(bool active) {
         return;
     }
     if (!active) {
-        active_ = false;
-        if (kind_ == HookKind::Mouse) {
-            Erase(shared().mouse, this);
-            if (shared().mouse.empty()) {
-                shared().mouseHook.reset();
-            }
-        } else {
-            cbt_.reset();
-            foreground_.reset();
-            Erase(shared().standard, this);
-        }
-        DropPending();
+        Stop();
         return;
     }
     if (hwnd() == nullptr && !Create(kReceiverClass, 0, 0, "", HWND_MESSAGE, 0, 0, 0, 0)) {
         return;
     }
     ++generation_;
-    if (kind_ == HookKind::Standard) {
-        active_ = StartStandard();
-        return;
+    active_ = kind_ == HookKind::Standard ? StartStandard() : StartMouse();
+}
+
+void WinHook::Impl::Stop() {
+    active_ = false;
+    Shared& state = shared();
+    if (kind_ == HookKind::Mouse) {
+        Erase(state.mouse, this);
+        if (state.mouse.empty()) {
+            state.mouseHook.reset();
+        }
+    } else {
+        cbt_.reset();
+        foreground_.reset();
+        Erase(state.standard, this);
     }
+    DropPending();
+}
+
+bool WinHook::Impl::StartMouse() {
     Shared& state = shared();
     state.mouse.push_back(this);
     if (!state.mouseHook) {
         state.mouseHook.reset(::SetWindowsHookExA(WH_MOUSE_LL, &Impl::OnLowLevelMouse,
                                                   ::GetModuleHandleA(nullptr), 0));
     }
-    active_ = static_cast<bool>(state.mouseHook);
-    if (!active_) {
+    if (!state.mouseHook) {
         state.mouse.pop_back();
+        return false;
     }
+    return true;
 }
 
 bool WinHook::Impl::StartStandard() {
@@ -170,18 +178,20 @@ void WinHook::Impl::RaiseWindowActivated(HWND hwnd) {
 void WinHook::Impl::DropPending() {
     const UINT activated = DesktopHook::ActivatedMessage();
     const UINT ranges[][2] = {{kForegroundMessage, kMouseMessage}, {activated, activated}};
+    bool quit = false;
+    WPARAM exitCode = 0;
     for (const auto& range : ranges) {
-        if (range[0] == 0) {
-            continue;
-        }
         MSG msg;
-        while (::PeekMessageA(&msg, hwnd(), range[0], range[1], PM_REMOVE)) {
+        while (range[0] != 0 && ::PeekMessageA(&msg, hwnd(), range[0], range[1], PM_REMOVE)) {
             if (msg.message == WM_QUIT) {
                 // PeekMessage hands out the quit request whatever the filter: put it back.
-                ::PostQuitMessage(static_cast<int>(msg.wParam));
-                return;
+                quit = true;
+                exitCode = msg.wParam;
             }
         }
+    }
+    if (quit) {
+        ::PostQuitMessage(static_cast<int>(exitCode));
     }
 }
 

@@ -544,6 +544,18 @@ TEST_F(WinHookMouse, SwitchingOffDropsPressesNotYetRaised) {
     EXPECT_TRUE(presses_.empty());
 }
 
+TEST_F(WinHookMouse, SwitchingOffKeepsTheQuitRequest) {
+    hook_.SetHookActive(true);
+    ::PostMessageA(hook_.ReceiverWindow(), WinHook::kMouseMessage, 1, 2);
+    ::PostQuitMessage(7);
+    hook_.SetHookActive(false);
+    MSG msg;
+    ASSERT_TRUE(::PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(msg.wParam, 7u);
+    DispatchQueued();
+    EXPECT_TRUE(presses_.empty());
+}
+
 TEST_F(WinHookMouse, CarriesSignedCoordinates) {
     hook_.SetHookActive(true);
     const Points points{{-1234, -5678}, {-1, 0}, {INT32_MIN, INT32_MAX}, {2560, -1440}};
