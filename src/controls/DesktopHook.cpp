@@ -6,6 +6,9 @@ namespace controls {
 
 namespace {
 
+// How long switching on waits for the companion to install its hook.
+constexpr DWORD kCompanionStartMs = 5000;
+
 tamehook::Channel* ChannelOf(const win32::MappedView& view) {
     return static_cast<tamehook::Channel*>(view.get());
 }
@@ -120,15 +123,24 @@ void DesktopHook::StartCompanion(const std::string& folder) {
     if (::GetFileAttributesA(libraryPath.c_str()) == INVALID_FILE_ATTRIBUTES) {
         return;
     }
+    char readyName[tamehook::kCompanionReadyNameSize];
+    tamehook::CompanionReadyName(readyName, ::GetCurrentProcessId());
+    const win32::Handle ready(::CreateEventA(nullptr, TRUE, FALSE, readyName));
     std::string commandLine = "\"" + host + "\" \"" + libraryPath + "\",HostCompanion " +
                               std::to_string(::GetCurrentProcessId());
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
-    if (::CreateProcessA(host.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                         CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process)) {
-        win32::Handle thread(process.hThread);
-        companion_.reset(process.hProcess);
+    if (!::CreateProcessA(host.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                          CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process)) {
+        return;
+    }
+    const win32::Handle thread(process.hThread);
+    companion_.reset(process.hProcess);
+    // Switched on means watching: wait until the companion's hook is in place, or it ended.
+    if (ready) {
+        const HANDLE waitFor[] = {ready.get(), companion_.get()};
+        ::WaitForMultipleObjects(2, waitFor, FALSE, kCompanionStartMs);
     }
 }
 

@@ -25,7 +25,8 @@ class DesktopHook {
   public:
     // Null when the library is missing or lacks its procedure, the shared block cannot be
     // made, a live window of another listener already holds it, or the system refuses the
-    // hook. Nothing stays installed then.
+    // hook. Nothing stays installed then. Otherwise the hooks are in place on return: it waits
+    // for the companion's (a few seconds at most), which comes in its own process.
     static std::unique_ptr<DesktopHook> Install(HWND receiver, LONG generation) noexcept;
     ~DesktopHook();
     DesktopHook(const DesktopHook&) = delete;

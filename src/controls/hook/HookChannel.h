@@ -34,6 +34,26 @@ inline bool ChannelName(char (&name)[kChannelNameSize]) {
                                        &needed) != FALSE;
 }
 
+// Name of the event the companion (see tamehook.cpp) sets once its hook is installed: the
+// prefix and the program's process id in decimal.
+inline constexpr char kCompanionReadyPrefix[] = "Local\\Tamewin.HookCompanionReady.";
+inline constexpr DWORD kCompanionReadyNameSize = sizeof(kCompanionReadyPrefix) + 10;
+
+inline void CompanionReadyName(char (&name)[kCompanionReadyNameSize], DWORD programId) {
+    char digits[10];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + programId % 10);
+        programId /= 10;
+    } while (programId != 0);
+    DWORD at = sizeof(kCompanionReadyPrefix) - 1;
+    ::lstrcpynA(name, kCompanionReadyPrefix, kCompanionReadyNameSize);
+    while (count > 0) {
+        name[at++] = digits[--count];
+    }
+    name[at] = '\0';
+}
+
 // The conversions of a window handle to and from its 32 significant bits (sign-extended, as
 // the system widens handles for 64-bit processes).
 inline LONG HandleBits(HWND hwnd) {

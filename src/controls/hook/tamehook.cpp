@@ -83,7 +83,7 @@ extern "C" LRESULT CALLBACK CallWndProc(int code, WPARAM wParam, LPARAM lParam) 
 // rundll32 entry of the companion. The command line holds the program's process id: the
 // hook stays installed until that process ends (or this one is ended), while the thread
 // keeps pumping, since the system may also call the hook here for programs it cannot load
-// the library into.
+// the library into. The program's ready event is set once the hook is in place.
 extern "C" void CALLBACK HostCompanion(HWND, HINSTANCE, LPSTR commandLine, int) {
     DWORD programId = 0;
     for (const char* c = commandLine; *c != '\0'; ++c) {
@@ -98,6 +98,12 @@ extern "C" void CALLBACK HostCompanion(HWND, HINSTANCE, LPSTR commandLine, int) 
     win32::Hook hook(::SetWindowsHookExA(WH_CALLWNDPROC, &CallWndProc, g_instance, 0));
     if (!hook) {
         return;
+    }
+    char readyName[tamehook::kCompanionReadyNameSize];
+    tamehook::CompanionReadyName(readyName, programId);
+    win32::Handle ready(::OpenEventA(EVENT_MODIFY_STATE, FALSE, readyName));
+    if (ready) {
+        ::SetEvent(ready.get());
     }
     const HANDLE waitFor = program.get();
     while (::MsgWaitForMultipleObjects(1, &waitFor, FALSE, INFINITE, QS_ALLINPUT) ==
