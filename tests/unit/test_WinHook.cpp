@@ -567,16 +567,4 @@ TEST_F(WinHookMouse, CarriesSignedCoordinates) {
     EXPECT_EQ(presses_, points);
 }
 
-TEST_F(WinHookMouse, AStandardControlIgnoresPresses) {
-    WinHook standard(HookKind::Standard);
-    bool raised = false;
-    standard.MouseEvent = [&](int32_t, int32_t) { raised = true; };
-    standard.SetHookActive(true);
-    hook_.SetHookActive(true);
-    ::PostMessageA(standard.ReceiverWindow(), WinHook::kMouseMessage, 1, 2);
-    ::PostMessageA(hook_.ReceiverWindow(), WinHook::kMouseMessage, 3, 4);
-    ASSERT_TRUE(PumpUntil([&] { return !presses_.empty(); }));
-    EXPECT_FALSE(raised);
-}
-
 }  // namespace
