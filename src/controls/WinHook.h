@@ -3,8 +3,17 @@
 // right-button presses anywhere and raises MouseEvent with the screen position. While
 // HookActive is false nothing is installed and no event is raised.
 //
-// Hook procedures only record and post; the events are raised on the thread that owns the
-// control, from its message loop.
+// Hook procedures only record and post to the control's hidden receiving window; the events
+// are raised on the thread that owns the control, from its message loop, which must keep
+// running. Controls are used from that one thread.
+//
+// Standard installs two watches: foreground events (SetWinEventHook, asynchronous, only this
+// program pays for them) and the desktop-wide CBT hook of the hook library tamehook.dll (called
+// synchronously in every program's threads; some systems never raise foreground events). Once
+// a foreground event has arrived the system has shown it raises them, and the CBT hook is
+// removed for the rest of the process. Without the library only the foreground events remain.
+// One listener per desktop holds the CBT hook; another Standard control relies on foreground
+// events alone.
 #pragma once
 
 #include <windows.h>
@@ -21,21 +30,31 @@ enum class HookKind {
 };
 
 class WinHook {
-public:
+  public:
     explicit WinHook(HookKind kind);
     ~WinHook();
     WinHook(const WinHook&) = delete;
     WinHook& operator=(const WinHook&) = delete;
 
     // Installs (true) or removes (false) the hook. Returns normally even when the system
-    // refuses the hook; HookActive then reports false.
+    // refuses the hook; HookActive then reports false. Switching off drops the notifications
+    // already posted but not yet raised.
     void SetHookActive(bool active);
     bool HookActive() const;
 
-    std::function<void(HWND activated)> WindowActivated;            // Standard
-    std::function<void(int32_t x, int32_t y)> MouseEvent;           // Mouse, screen pixels
+    std::function<void(HWND activated)> WindowActivated;   // Standard
+    std::function<void(int32_t x, int32_t y)> MouseEvent;  // Mouse, screen pixels
 
-private:
+    // The receiving window (null until the first switch-on) and the messages it takes from
+    // the program's own hook procedures, besides the hook library's registered message.
+    HWND ReceiverWindow() const;
+    static constexpr UINT kForegroundMessage = WM_APP + 1;  // wParam: the foreground window
+    static constexpr UINT kMouseMessage = WM_APP + 2;       // wParam, lParam: signed x, y
+
+    // True while activations also come through the desktop-wide CBT hook.
+    bool UsesCbtHook() const;
+
+  private:
     class Impl;
     std::unique_ptr<Impl> impl_;
 };

@@ -1,0 +1,241 @@
+#include "controls/WinHook.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "controls/DesktopHook.h"
+#include "controls/hook/HookChannel.h"
+#include "win32/Handles.h"
+#include "win32/WindowBase.h"
+
+namespace controls {
+
+class WinHook::Impl : public win32::WindowBase {
+  public:
+    Impl(WinHook& owner, HookKind kind) : owner_(owner), kind_(kind) {}
+    ~Impl() override { SetActive(false); }
+
+    void SetActive(bool active);
+    bool active() const { return active_; }
+    bool usesCbtHook() const { return cbt_ != nullptr; }
+
+  protected:
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+  private:
+    void Stop();
+    bool StartStandard();
+    bool StartMouse();
+    void OnForeground(HWND hwnd);
+    void RaiseWindowActivated(HWND hwnd);
+    void DropPending();
+
+    static void CALLBACK OnWinEvent(HWINEVENTHOOK hook, DWORD event, HWND hwnd, LONG object,
+                                    LONG child, DWORD thread, DWORD time);
+    static LRESULT CALLBACK OnLowLevelMouse(int code, WPARAM wParam, LPARAM lParam);
+
+    // What the process's controls share, all on the controls' thread.
+    struct Shared {
+        std::vector<Impl*> standard;  // active Standard controls (the WinEvent callback's lookup)
+        std::vector<Impl*> mouse;     // active Mouse controls, all served by one hook
+        win32::Hook mouseHook;
+        bool foregroundEventsSeen = false;  // the system raises foreground events
+    };
+    static Shared& shared();
+
+    WinHook& owner_;
+    const HookKind kind_;
+    bool active_ = false;
+    LONG generation_ = 0;  // counts switch-ons; the CBT posts carry the one they were made in
+    win32::WinEventHook foreground_;
+    std::unique_ptr<DesktopHook> cbt_;
+};
+
+namespace {
+
+constexpr char kReceiverClass[] = "TamewinHookReceiver";
+
+// Handles cross between 32-bit and 64-bit programs as their 32 significant bits.
+HWND HandleFromParam(WPARAM wParam) {
+    return tamehook::HandleFromBits(static_cast<LONG>(wParam));
+}
+
+template <class T>
+void Erase(std::vector<T>& items, const T& item) {
+    items.erase(std::remove(items.begin(), items.end(), item), items.end());
+}
+
+}  // namespace
+
+WinHook::Impl::Shared& WinHook::Impl::shared() {
+    static Shared state;
+    return state;
+}
+
+void WinHook::Impl::SetActive(bool active) {
+    if (active == active_) {
+        return;
+    }
+    if (!active) {
+        Stop();
+        return;
+    }
+    if (hwnd() == nullptr && !Create(kReceiverClass, 0, 0, "", HWND_MESSAGE, 0, 0, 0, 0)) {
+        return;
+    }
+    ++generation_;
+    active_ = kind_ == HookKind::Standard ? StartStandard() : StartMouse();
+}
+
+void WinHook::Impl::Stop() {
+    active_ = false;
+    Shared& state = shared();
+    if (kind_ == HookKind::Mouse) {
+        Erase(state.mouse, this);
+        if (state.mouse.empty()) {
+            state.mouseHook.reset();
+        }
+    } else {
+        cbt_.reset();
+        foreground_.reset();
+        Erase(state.standard, this);
+    }
+    DropPending();
+}
+
+bool WinHook::Impl::StartMouse() {
+    Shared& state = shared();
+    state.mouse.push_back(this);
+    if (!state.mouseHook) {
+        state.mouseHook.reset(::SetWindowsHookExA(WH_MOUSE_LL, &Impl::OnLowLevelMouse,
+                                                  ::GetModuleHandleA(nullptr), 0));
+    }
+    if (!state.mouseHook) {
+        state.mouse.pop_back();
+        return false;
+    }
+    return true;
+}
+
+bool WinHook::Impl::StartStandard() {
+    Shared& state = shared();
+    state.standard.push_back(this);  // before the hook, which looks the control up here
+    foreground_.reset(::SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, nullptr,
+                                        &Impl::OnWinEvent, 0, 0, WINEVENT_OUTOFCONTEXT));
+    if (!state.foregroundEventsSeen) {
+        cbt_ = DesktopHook::Install(hwnd(), generation_);
+    }
+    if (!foreground_ && !cbt_) {
+        state.standard.pop_back();
+        return false;
+    }
+    return true;
+}
+
+LRESULT WinHook::Impl::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == kForegroundMessage) {
+        OnForeground(HandleFromParam(wParam));
+        return 0;
+    }
+    if (msg == kMouseMessage) {
+        if (active_ && kind_ == HookKind::Mouse && owner_.MouseEvent) {
+            owner_.MouseEvent(static_cast<int32_t>(wParam), static_cast<int32_t>(lParam));
+        }
+        return 0;
+    }
+    if (msg == DesktopHook::ActivatedMessage() && msg != 0) {
+        // Posts of an earlier switch-on, or made before the CBT hook was given up, are stale.
+        if (cbt_ && static_cast<LONG>(lParam) == generation_) {
+            RaiseWindowActivated(HandleFromParam(wParam));
+        }
+        return 0;
+    }
+    return WindowBase::HandleMessage(msg, wParam, lParam);
+}
+
+void WinHook::Impl::OnForeground(HWND hwnd) {
+    if (!active_ || kind_ != HookKind::Standard) {
+        return;
+    }
+    Shared& state = shared();
+    if (!state.foregroundEventsSeen) {
+        // The system raises foreground events: the CBT hook, which every program of the
+        // desktop pays for, is no longer needed by anyone in this process.
+        state.foregroundEventsSeen = true;
+        for (Impl* control : state.standard) {
+            control->cbt_.reset();
+        }
+    }
+    RaiseWindowActivated(hwnd);
+}
+
+void WinHook::Impl::RaiseWindowActivated(HWND hwnd) {
+    if (owner_.WindowActivated) {
+        owner_.WindowActivated(hwnd);
+    }
+}
+
+void WinHook::Impl::DropPending() {
+    const UINT activated = DesktopHook::ActivatedMessage();
+    const UINT ranges[][2] = {{kForegroundMessage, kMouseMessage}, {activated, activated}};
+    bool quit = false;
+    WPARAM exitCode = 0;
+    for (const auto& range : ranges) {
+        MSG msg;
+        while (range[0] != 0 && ::PeekMessageA(&msg, hwnd(), range[0], range[1], PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                // PeekMessage hands out the quit request whatever the filter: put it back.
+                quit = true;
+                exitCode = msg.wParam;
+            }
+        }
+    }
+    if (quit) {
+        ::PostQuitMessage(static_cast<int>(exitCode));
+    }
+}
+
+void CALLBACK WinHook::Impl::OnWinEvent(HWINEVENTHOOK hook, DWORD event, HWND hwnd, LONG, LONG,
+                                        DWORD, DWORD) {
+    if (event != EVENT_SYSTEM_FOREGROUND || hwnd == nullptr) {
+        return;
+    }
+    for (const Impl* control : shared().standard) {
+        if (control->foreground_.get() == hook) {
+            ::PostMessageA(control->hwnd(), kForegroundMessage, reinterpret_cast<WPARAM>(hwnd), 0);
+        }
+    }
+}
+
+LRESULT CALLBACK WinHook::Impl::OnLowLevelMouse(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HC_ACTION && wParam == WM_RBUTTONDOWN) {
+        const POINT pt = reinterpret_cast<const MSLLHOOKSTRUCT*>(lParam)->pt;
+        for (const Impl* control : shared().mouse) {
+            ::PostMessageA(control->hwnd(), kMouseMessage, static_cast<WPARAM>(pt.x),
+                           static_cast<LPARAM>(pt.y));
+        }
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+WinHook::WinHook(HookKind kind) : impl_(std::make_unique<Impl>(*this, kind)) {}
+
+WinHook::~WinHook() = default;
+
+void WinHook::SetHookActive(bool active) {
+    impl_->SetActive(active);
+}
+
+bool WinHook::HookActive() const {
+    return impl_->active();
+}
+
+HWND WinHook::ReceiverWindow() const {
+    return impl_->hwnd();
+}
+
+bool WinHook::UsesCbtHook() const {
+    return impl_->usesCbtHook();
+}
+
+}  // namespace controls

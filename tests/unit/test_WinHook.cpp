@@ -1,0 +1,570 @@
+// The window-hook control on real windows: Wine's Internet Explorer of both bitnesses, another
+// program, the test's own windows, and input made with SendInput. Waits pump messages up to a
+// generous deadline; absence is checked against a later event that is known to arrive.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "controls/DesktopHook.h"
+#include "controls/WinHook.h"
+#include "controls/hook/HookChannel.h"
+#include "win32/Handles.h"
+
+using controls::DesktopHook;
+using controls::HookKind;
+using controls::WinHook;
+
+namespace {
+
+constexpr DWORD kDeadlineMs = 60000;
+
+void DispatchQueued() {
+    MSG msg;
+    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageA(&msg);
+    }
+}
+
+// Pumps the thread's messages until done() holds or the deadline passes; returns done().
+template <class Done>
+bool PumpUntil(Done done) {
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        DispatchQueued();
+        if (done()) {
+            return true;
+        }
+        if (::GetTickCount() - start >= kDeadlineMs) {
+            return false;
+        }
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    }
+}
+
+// Waits until a message is waiting for the window, taking no posted message meanwhile (the
+// system's calls of the thread's hooks are handled).
+bool WaitUntilPending(HWND hwnd, UINT message) {
+    const DWORD start = ::GetTickCount();
+    MSG msg;
+    while (!::PeekMessageA(&msg, hwnd, message, message, PM_NOREMOVE)) {
+        if (::GetTickCount() - start >= kDeadlineMs) {
+            return false;
+        }
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    }
+    return true;
+}
+
+bool Contains(const std::vector<HWND>& windows, HWND hwnd) {
+    return std::find(windows.begin(), windows.end(), hwnd) != windows.end();
+}
+
+// A program started for a test, ended with the test whatever its outcome.
+class Program {
+  public:
+    explicit Program(std::string commandLine) {
+        STARTUPINFOA startup{};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION info{};
+        if (::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                             nullptr, &startup, &info)) {
+            process_.reset(info.hProcess);
+            thread_.reset(info.hThread);
+            id_ = info.dwProcessId;
+        }
+    }
+    ~Program() {
+        if (process_) {
+            ::TerminateProcess(process_.get(), 1);
+            ::WaitForSingleObject(process_.get(), 10000);
+        }
+    }
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    bool started() const { return static_cast<bool>(process_); }
+
+    // Pumps until the program shows a top-level window of the class; null past the deadline.
+    HWND WaitForWindow(const char* className) const {
+        Search search{id_, className, nullptr};
+        PumpUntil([&] {
+            ::EnumWindows(&Program::Match, reinterpret_cast<LPARAM>(&search));
+            return search.found != nullptr;
+        });
+        return search.found;
+    }
+
+  private:
+    struct Search {
+        DWORD process;
+        const char* className;
+        HWND found;
+    };
+    static BOOL CALLBACK Match(HWND hwnd, LPARAM param) {
+        auto* search = reinterpret_cast<Search*>(param);
+        char name[64] = {};
+        ::GetClassNameA(hwnd, name, sizeof(name));
+        DWORD process = 0;
+        ::GetWindowThreadProcessId(hwnd, &process);
+        if (process == search->process && std::string(name) == search->className &&
+            ::IsWindowVisible(hwnd)) {
+            search->found = hwnd;
+            return FALSE;
+        }
+        return TRUE;
+    }
+
+    win32::Handle process_;
+    win32::Handle thread_;
+    DWORD id_ = 0;
+};
+
+// A visible top-level window of the test's own program.
+win32::Window MakeWindow(int x, int y) {
+    return win32::Window(::CreateWindowExA(0, "STATIC", "WinHook test",
+                                           WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, y, 400, 300,
+                                           nullptr, nullptr, ::GetModuleHandleA(nullptr), nullptr));
+}
+
+// Brings a window to the front unless it is there already (which activates nothing).
+void Activate(HWND hwnd) {
+    if (::GetForegroundWindow() != hwnd) {
+        ::SetForegroundWindow(hwnd);
+    }
+}
+
+// The desktop's shared block as the hook library sees it.
+class ChannelView {
+  public:
+    ChannelView() {
+        char name[tamehook::kChannelNameSize];
+        if (tamehook::ChannelName(name)) {
+            mapping_.reset(::OpenFileMappingA(FILE_MAP_READ, FALSE, name));
+            if (mapping_) {
+                view_.reset(::MapViewOfFile(mapping_.get(), FILE_MAP_READ, 0, 0,
+                                            sizeof(tamehook::Channel)));
+            }
+        }
+    }
+    const tamehook::Channel* operator->() const {
+        return static_cast<const tamehook::Channel*>(view_.get());
+    }
+    explicit operator bool() const { return static_cast<bool>(view_); }
+
+  private:
+    win32::Handle mapping_;
+    win32::MappedView view_;
+};
+
+std::string ProgramFolder() {
+    char path[MAX_PATH] = {};
+    const DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder(path, length < MAX_PATH ? length : 0);
+    folder.resize(folder.find_last_of('\\') + 1);
+    return folder;
+}
+
+// A copy of the hook library as another program holds it: loaded for as long as the object
+// lives, its procedures called as the system calls them.
+class HookLibrary {
+  public:
+    HookLibrary() : module_(::LoadLibraryA((ProgramFolder() + "tamehook.dll").c_str())) {}
+    explicit operator bool() const { return cbt_ != nullptr && callWnd_ != nullptr; }
+
+    LRESULT Cbt(int code, HWND hwnd) const { return cbt_(code, reinterpret_cast<WPARAM>(hwnd), 0); }
+    LRESULT CallWnd(HWND hwnd, UINT message, WPARAM wParam) const {
+        CWPSTRUCT call{0, wParam, message, hwnd};
+        return callWnd_(HC_ACTION, 0, reinterpret_cast<LPARAM>(&call));
+    }
+
+  private:
+    HOOKPROC Procedure(const char* name) const {
+        return reinterpret_cast<HOOKPROC>(
+            reinterpret_cast<void (*)()>(::GetProcAddress(module_.get(), name)));
+    }
+    win32::Module module_;
+    HOOKPROC cbt_ = Procedure("CbtProc");
+    HOOKPROC callWnd_ = Procedure("CallWndProc");
+};
+
+// Distinct window handles for what the library posts; the control does not look at them.
+HWND FakeWindow(int n) {
+    return reinterpret_cast<HWND>(static_cast<LONG_PTR>(0x10000 + 2 * n));
+}
+
+class WinHookStandard : public ::testing::Test {
+  protected:
+    WinHookStandard() {
+        hook_.WindowActivated = [this](HWND hwnd) { activated_.push_back(hwnd); };
+    }
+
+    bool PumpUntilActivated(HWND hwnd) {
+        return PumpUntil([&] { return Contains(activated_, hwnd); });
+    }
+
+    WinHook hook_{HookKind::Standard};
+    std::vector<HWND> activated_;
+};
+
+TEST_F(WinHookStandard, ReportsInternetExplorerFramesOfBothBitnesses) {
+    hook_.SetHookActive(true);
+    ASSERT_TRUE(hook_.HookActive());
+    for (const char* folder : {"C:\\Program Files", "C:\\Program Files (x86)"}) {
+        SCOPED_TRACE(folder);
+        Program browser(std::string(folder) + "\\Internet Explorer\\iexplore.exe about:blank");
+        ASSERT_TRUE(browser.started());
+        const HWND frame = browser.WaitForWindow("IEFrame");
+        ASSERT_NE(frame, nullptr);
+        Activate(frame);
+        EXPECT_TRUE(PumpUntilActivated(frame));
+    }
+}
+
+TEST_F(WinHookStandard, ReportsWindowsOfAnotherProgramAndItsOwn) {
+    hook_.SetHookActive(true);
+    Program editor("C:\\windows\\notepad.exe");
+    ASSERT_TRUE(editor.started());
+    const HWND other = editor.WaitForWindow("Notepad");
+    ASSERT_NE(other, nullptr);
+    Activate(other);
+    EXPECT_TRUE(PumpUntilActivated(other));
+
+    win32::Window first = MakeWindow(100, 100);
+    win32::Window second = MakeWindow(200, 150);
+    ASSERT_TRUE(first && second);
+    Activate(first.get());
+    EXPECT_TRUE(PumpUntilActivated(first.get()));
+    Activate(second.get());
+    EXPECT_TRUE(PumpUntilActivated(second.get()));
+    activated_.clear();
+    Activate(first.get());
+    EXPECT_TRUE(PumpUntilActivated(first.get())) << "each activation is reported";
+}
+
+TEST_F(WinHookStandard, RaisesNothingWhileOff) {
+    win32::Window mine = MakeWindow(100, 100);
+    win32::Window another = MakeWindow(200, 150);
+    ASSERT_TRUE(mine && another);
+    WinHook witness(HookKind::Standard);
+    std::vector<HWND> witnessed;
+    witness.WindowActivated = [&](HWND hwnd) { witnessed.push_back(hwnd); };
+
+    for (bool switchedOnBefore : {false, true}) {
+        SCOPED_TRACE(switchedOnBefore ? "switched on, then off" : "never switched on");
+        if (switchedOnBefore) {
+            hook_.SetHookActive(true);
+            hook_.SetHookActive(false);
+        }
+        EXPECT_FALSE(hook_.HookActive());
+        witness.SetHookActive(true);
+        const HWND target = switchedOnBefore ? another.get() : mine.get();
+        Activate(target);
+        ASSERT_TRUE(PumpUntil([&] { return Contains(witnessed, target); }));
+        DispatchQueued();
+        EXPECT_TRUE(activated_.empty());
+        witness.SetHookActive(false);
+    }
+}
+
+TEST_F(WinHookStandard, SwitchingOffDropsActivationsNotYetRaised) {
+    win32::Window mine = MakeWindow(100, 100);
+    win32::Window another = MakeWindow(200, 150);
+    ASSERT_TRUE(mine && another);
+    hook_.SetHookActive(true);
+    ASSERT_TRUE(hook_.UsesCbtHook());
+    Activate(mine.get());
+    ASSERT_TRUE(PumpUntilActivated(mine.get()));
+
+    // The CBT hook runs in this thread for its own windows: the post is queued at once.
+    Activate(another.get());
+    ASSERT_TRUE(WaitUntilPending(hook_.ReceiverWindow(), DesktopHook::ActivatedMessage()));
+    hook_.SetHookActive(false);
+    hook_.SetHookActive(true);
+    DispatchQueued();
+    EXPECT_FALSE(Contains(activated_, another.get()));
+
+    // Foreground events queued before the switch-off go the same way.
+    ASSERT_TRUE(::PostMessageA(hook_.ReceiverWindow(), WinHook::kForegroundMessage,
+                               reinterpret_cast<WPARAM>(mine.get()), 0));
+    hook_.SetHookActive(false);
+    DispatchQueued();
+    EXPECT_EQ(std::count(activated_.begin(), activated_.end(), mine.get()), 1);
+}
+
+TEST_F(WinHookStandard, SharesItsReceiverThroughTheDesktopBlock) {
+    hook_.SetHookActive(true);
+    ASSERT_TRUE(hook_.UsesCbtHook());
+    const ChannelView channel;
+    ASSERT_TRUE(channel);
+    EXPECT_EQ(channel->receiver, tamehook::HandleBits(hook_.ReceiverWindow()));
+    EXPECT_EQ(static_cast<UINT>(channel->message), DesktopHook::ActivatedMessage());
+
+    // What the library posts: the generation read from the block tells stale posts apart.
+    const HWND desktop = ::GetDesktopWindow();
+    const HWND shell = ::GetShellWindow();
+    const UINT message = static_cast<UINT>(channel->message);
+    ::PostMessageA(hook_.ReceiverWindow(), message, reinterpret_cast<WPARAM>(desktop),
+                   channel->generation - 1);
+    ::PostMessageA(hook_.ReceiverWindow(), message, reinterpret_cast<WPARAM>(shell),
+                   channel->generation);
+    ASSERT_TRUE(PumpUntilActivated(shell));
+    EXPECT_FALSE(Contains(activated_, desktop));
+
+    // One listener per desktop: a second control relies on foreground events alone.
+    WinHook second(HookKind::Standard);
+    second.SetHookActive(true);
+    EXPECT_TRUE(second.HookActive());
+    EXPECT_FALSE(second.UsesCbtHook());
+    EXPECT_EQ(channel->receiver, tamehook::HandleBits(hook_.ReceiverWindow()));
+
+    hook_.SetHookActive(false);
+    EXPECT_EQ(channel->receiver, 0);
+    hook_.SetHookActive(true);
+    EXPECT_TRUE(hook_.UsesCbtHook());
+    EXPECT_EQ(channel->receiver, tamehook::HandleBits(hook_.ReceiverWindow()));
+}
+
+TEST_F(WinHookStandard, TheLibraryPostsActivationsToTheListener) {
+    const HookLibrary library;
+    ASSERT_TRUE(library);
+    hook_.SetHookActive(true);
+    ASSERT_TRUE(hook_.UsesCbtHook());
+    EXPECT_EQ(library.Cbt(HCBT_ACTIVATE, FakeWindow(1)), 0);
+    library.Cbt(HCBT_SETFOCUS, FakeWindow(2));
+    library.CallWnd(FakeWindow(3), WM_ACTIVATE, WA_ACTIVE);
+    library.CallWnd(FakeWindow(4), WM_ACTIVATE, WA_INACTIVE);
+    library.CallWnd(FakeWindow(5), WM_SETFOCUS, 0);
+    library.CallWnd(FakeWindow(6), WM_ACTIVATE, MAKEWPARAM(WA_CLICKACTIVE, TRUE));
+    ASSERT_TRUE(PumpUntilActivated(FakeWindow(6)));
+    EXPECT_EQ(activated_, (std::vector<HWND>{FakeWindow(1), FakeWindow(3), FakeWindow(6)}));
+
+    // The copy keeps the block it found: the listener, switching on again, finds it too.
+    hook_.SetHookActive(false);
+    library.Cbt(HCBT_ACTIVATE, FakeWindow(7));
+    hook_.SetHookActive(true);
+    library.Cbt(HCBT_ACTIVATE, FakeWindow(8));
+    ASSERT_TRUE(PumpUntilActivated(FakeWindow(8)));
+    EXPECT_FALSE(Contains(activated_, FakeWindow(7)));
+}
+
+int CallTheLibraryWithNobodyListening() {
+    const HookLibrary library;
+    if (!library) {
+        return 2;
+    }
+    library.Cbt(HCBT_ACTIVATE, FakeWindow(1));
+    library.CallWnd(FakeWindow(2), WM_ACTIVATE, WA_ACTIVE);
+    return 0;
+}
+
+TEST(WinHookLibraryDeathTest, IsHarmlessWithNobodyListening) {
+    EXPECT_EXIT(std::exit(CallTheLibraryWithNobodyListening()), ::testing::ExitedWithCode(0), "");
+}
+
+TEST(WinHookStandardLifetime, DestructionGivesTheDesktopBlockBack) {
+    auto hook = std::make_unique<WinHook>(HookKind::Standard);
+    hook->SetHookActive(true);
+    hook->SetHookActive(true);
+    ASSERT_TRUE(hook->UsesCbtHook());
+    const ChannelView channel;
+    ASSERT_TRUE(channel);
+    EXPECT_NE(channel->receiver, 0);
+    hook.reset();
+    EXPECT_EQ(channel->receiver, 0);
+}
+
+// Foreground events and a missing library change the process for good: each case runs in a
+// child process of its own.
+int GiveUpTheCbtHookAtTheFirstForegroundEvent() {
+    int failures = 0;
+    auto check = [&](bool ok, const char* what) {
+        if (!ok) {
+            std::fprintf(stderr, "failed: %s\n", what);
+            ++failures;
+        }
+    };
+    {
+        WinHook hook(HookKind::Standard);
+        std::vector<HWND> activated;
+        hook.WindowActivated = [&](HWND hwnd) { activated.push_back(hwnd); };
+        hook.SetHookActive(true);
+        check(hook.UsesCbtHook(), "the CBT hook is installed at first");
+        const HWND foreground = ::GetDesktopWindow();
+        ::PostMessageA(hook.ReceiverWindow(), WinHook::kForegroundMessage,
+                       reinterpret_cast<WPARAM>(foreground), 0);
+        check(PumpUntil([&] { return !activated.empty(); }), "the foreground event is raised");
+        check(activated == std::vector<HWND>{foreground}, "with the foreground window");
+        check(!hook.UsesCbtHook(), "the CBT hook is given up");
+        check(hook.HookActive(), "the control stays on");
+        hook.SetHookActive(false);
+        hook.SetHookActive(true);
+        check(!hook.UsesCbtHook(), "not installed again at the next switch-on");
+        WinHook other(HookKind::Standard);
+        other.SetHookActive(true);
+        check(other.HookActive() && !other.UsesCbtHook(), "nor by another control");
+        const ChannelView channel;
+        check(!channel || channel->receiver == 0, "the desktop block is given back");
+    }
+    return failures;
+}
+
+TEST(WinHookStandardDeathTest, GivesUpTheCbtHookAtTheFirstForegroundEvent) {
+    EXPECT_EXIT(std::exit(GiveUpTheCbtHookAtTheFirstForegroundEvent()),
+                ::testing::ExitedWithCode(0), "");
+}
+
+// Renames a file for the life of the object.
+class HiddenFile {
+  public:
+    explicit HiddenFile(std::string path) : path_(std::move(path)) {
+        hidden_ = ::MoveFileA(path_.c_str(), (path_ + ".hidden").c_str()) != FALSE;
+    }
+    ~HiddenFile() {
+        if (hidden_) {
+            ::MoveFileA((path_ + ".hidden").c_str(), path_.c_str());
+        }
+    }
+    HiddenFile(const HiddenFile&) = delete;
+    HiddenFile& operator=(const HiddenFile&) = delete;
+    bool hidden() const { return hidden_; }
+
+  private:
+    std::string path_;
+    bool hidden_ = false;
+};
+
+int WatchWithoutTheLibrary(const std::string& library) {
+    if (::GetFileAttributesA(library.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        return 2;
+    }
+    WinHook hook(HookKind::Standard);
+    hook.SetHookActive(true);
+    return hook.HookActive() && !hook.UsesCbtHook() ? 0 : 1;
+}
+
+TEST(WinHookStandardDeathTest, WatchesForegroundEventsAloneWithoutTheLibrary) {
+    const std::string library = ProgramFolder() + "tamehook.dll";
+    // The child runs this test's body again: there the file is hidden already.
+    const HiddenFile hidden(library);
+    EXPECT_EXIT(std::exit(WatchWithoutTheLibrary(library)), ::testing::ExitedWithCode(0), "");
+    EXPECT_TRUE(hidden.hidden());
+}
+
+class WinHookMouse : public ::testing::Test {
+  protected:
+    WinHookMouse() {
+        hook_.MouseEvent = [this](int32_t x, int32_t y) { presses_.push_back({x, y}); };
+        witness_.MouseEvent = [this](int32_t x, int32_t y) { witnessed_.push_back({x, y}); };
+    }
+
+    void SetUp() override {
+        // Under the clicks, so that they land on a window of the test.
+        ASSERT_TRUE(target_);
+        ::SetForegroundWindow(target_.get());
+        DispatchQueued();
+    }
+
+    static void Press(POINT at, DWORD down, DWORD up) {
+        ::SetCursorPos(at.x, at.y);
+        INPUT input[2] = {};
+        input[0].type = input[1].type = INPUT_MOUSE;
+        input[0].mi.dwFlags = down;
+        input[1].mi.dwFlags = up;
+        ::SendInput(2, input, sizeof(INPUT));
+    }
+    static void RightPress(POINT at) { Press(at, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP); }
+
+    // Presses the right button at a point the witness control sees, then takes everything
+    // queued: what the control under test was to raise has been raised by then.
+    void RightPressWitnessed(POINT at) {
+        witness_.SetHookActive(true);
+        witnessed_.clear();
+        RightPress(at);
+        ASSERT_TRUE(PumpUntil([&] { return !witnessed_.empty(); }));
+        DispatchQueued();
+        witness_.SetHookActive(false);
+    }
+
+    using Points = std::vector<std::pair<int32_t, int32_t>>;
+    win32::Window target_ = MakeWindow(100, 100);
+    WinHook hook_{HookKind::Mouse};
+    WinHook witness_{HookKind::Mouse};
+    Points presses_;
+    Points witnessed_;
+};
+
+TEST_F(WinHookMouse, ReportsRightButtonPressesAtTheirScreenPosition) {
+    hook_.SetHookActive(true);
+    ASSERT_TRUE(hook_.HookActive());
+    RightPress({150, 160});
+    ASSERT_TRUE(PumpUntil([&] { return presses_.size() == 1; }));
+    RightPress({321, 287});
+    ASSERT_TRUE(PumpUntil([&] { return presses_.size() == 2; }));
+    EXPECT_EQ(presses_, (Points{{150, 160}, {321, 287}}));
+}
+
+TEST_F(WinHookMouse, IgnoresTheOtherButtons) {
+    hook_.SetHookActive(true);
+    Press({150, 160}, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP);
+    Press({150, 160}, MOUSEEVENTF_MIDDLEDOWN, MOUSEEVENTF_MIDDLEUP);
+    RightPressWitnessed({200, 210});
+    EXPECT_EQ(presses_, (Points{{200, 210}}));
+}
+
+TEST_F(WinHookMouse, RaisesNothingWhileOffAndOnceWhenSwitchedOnTwice) {
+    RightPressWitnessed({150, 160});
+    EXPECT_TRUE(presses_.empty());
+
+    hook_.SetHookActive(true);
+    hook_.SetHookActive(true);
+    RightPressWitnessed({160, 170});
+    EXPECT_EQ(presses_, (Points{{160, 170}}));
+
+    hook_.SetHookActive(false);
+    EXPECT_FALSE(hook_.HookActive());
+    RightPressWitnessed({170, 180});
+    EXPECT_EQ(presses_, (Points{{160, 170}}));
+}
+
+TEST_F(WinHookMouse, SwitchingOffDropsPressesNotYetRaised) {
+    hook_.SetHookActive(true);
+    RightPress({150, 160});
+    ASSERT_TRUE(WaitUntilPending(hook_.ReceiverWindow(), WinHook::kMouseMessage));
+    hook_.SetHookActive(false);
+    hook_.SetHookActive(true);
+    DispatchQueued();
+    EXPECT_TRUE(presses_.empty());
+}
+
+TEST_F(WinHookMouse, SwitchingOffKeepsTheQuitRequest) {
+    hook_.SetHookActive(true);
+    ::PostMessageA(hook_.ReceiverWindow(), WinHook::kMouseMessage, 1, 2);
+    ::PostQuitMessage(7);
+    hook_.SetHookActive(false);
+    MSG msg;
+    ASSERT_TRUE(::PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(msg.wParam, 7u);
+    DispatchQueued();
+    EXPECT_TRUE(presses_.empty());
+}
+
+TEST_F(WinHookMouse, CarriesSignedCoordinates) {
+    hook_.SetHookActive(true);
+    const Points points{{-1234, -5678}, {-1, 0}, {INT32_MIN, INT32_MAX}, {2560, -1440}};
+    for (const auto& [x, y] : points) {
+        ::PostMessageA(hook_.ReceiverWindow(), WinHook::kMouseMessage, static_cast<WPARAM>(x),
+                       static_cast<LPARAM>(y));
+    }
+    ASSERT_TRUE(PumpUntil([&] { return presses_.size() == points.size(); }));
+    EXPECT_EQ(presses_, points);
+}
+
+}  // namespace
