@@ -122,8 +122,8 @@ void DrawPicture(HDC dc, HBITMAP picture, const RECT& place, bool stretch) {
     }
 }
 
-HBITMAP LoadBitmapResource(int id) {
-    return static_cast<HBITMAP>(::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id),
+HBITMAP LoadBitmapResource(HMODULE module, int id) {
+    return static_cast<HBITMAP>(::LoadImageA(module, MAKEINTRESOURCEA(id),
                                              IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
 }
 
@@ -210,15 +210,15 @@ void frmAbout::CreateFonts(int logPixelsY) {
 }
 
 void frmAbout::Form_Load() {
-    image1_.reset(LoadBitmapResource(IDB_ABOUT_LOGO));
-    image2_.reset(LoadBitmapResource(IDB_ABOUT_BACK));
+    image1_.reset(LoadBitmapResource(resources_, IDB_ABOUT_LOGO));
+    image2_.reset(LoadBitmapResource(resources_, IDB_ABOUT_BACK));
     versionText_ = "Version " + std::to_string(TAMEWIN_VERSION_MAJOR) + "." +
                    std::to_string(TAMEWIN_VERSION_MINOR) + "." +
                    std::to_string(TAMEWIN_VERSION_REVISION);
     ::SetWindowPos(hwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
 
     // A cursor from LoadCursor is shared: it stays loaded and is never destroyed.
-    linkCursor_ = ::LoadCursorA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDC_LINK));
+    linkCursor_ = ::LoadCursorA(resources_, MAKEINTRESOURCEA(IDC_LINK));
     if (linkCursor_ == nullptr) {
         linkCursor_ = ::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_HAND));
     }

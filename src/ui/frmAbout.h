@@ -14,7 +14,8 @@
 
 class frmAbout : public win32::WindowBase {
   public:
-    frmAbout() = default;
+    // The pictures and the link pointer come from `resources`: the program's own file.
+    explicit frmAbout(HMODULE resources = ::GetModuleHandleA(nullptr)) : resources_(resources) {}
     ~frmAbout() override;
 
     // Shows the window modally, owned by `owner` (disabled meanwhile, re-enabled and
@@ -48,6 +49,7 @@ class frmAbout : public win32::WindowBase {
     void DrawForm(HDC dc) const;
     std::string_view LabelText(Label label) const;
 
+    HMODULE resources_;
     HWND owner_ = nullptr;
     HWND cmdOK_ = nullptr;  // child window: goes with the form
     int twipsPerPixelX_ = 15;

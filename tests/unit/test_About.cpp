@@ -10,10 +10,14 @@
 #include <utility>
 #include <vector>
 
+#include "resources/resource.h"
 #include "ui/frmAbout.h"
 #include "win32/Handles.h"
 
 namespace {
+
+// A module without the About window's pictures and pointer.
+const HMODULE kNoPictures = ::GetModuleHandleA("ntdll.dll");
 
 using Step = std::function<void(frmAbout&)>;
 
@@ -259,10 +263,10 @@ TEST(AboutWindow, IsCentredInTheWorkAreaUnderThePointer) {
 }
 
 TEST(AboutWindow, DrawsTheLabelsAndTheRuleOnRed) {
-    frmAbout about;
+    frmAbout about(kNoPictures);
     ShowAndRun(about, nullptr, {[](frmAbout& a) {
                    const ClientPicture picture(a.hwnd());
-                   // No pictures in this program's resources: the background shows.
+                   // Without the pictures the background shows.
                    EXPECT_EQ(picture.At(2, 2), ClientPicture::kRed);
                    EXPECT_EQ(picture.At(60, 60), ClientPicture::kRed);
 
@@ -402,9 +406,10 @@ TEST(AboutWindow, PointerOverTheLinkIsTheLinkPointer) {
         about, nullptr,
         {[&](frmAbout& a) { moveTo(a, kLinkRect); }, arrived,
          [&](frmAbout& a) {
-             // This program has no cursor 101: the system's hand stands in.
+             // Cursor 101 of the program's resources.
              EXPECT_TRUE(setCursor(a));
-             EXPECT_EQ(::GetCursor(), ::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_HAND)));
+             EXPECT_EQ(::GetCursor(),
+                       ::LoadCursorA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDC_LINK)));
              moveTo(a, kLabel1Rect);
          },
          arrived,
