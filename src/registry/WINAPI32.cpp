@@ -55,25 +55,26 @@ LONG ReadString(HKEY key, const std::string& valueName, std::string& text) {
 
 int32_t RegCreateString(const std::string& rootKey, const std::string& keyPath,
                         const std::string& valueName, const std::string& data) {
-    return modTrace::Traced(
-        kModule, "Function RegCreateString", int32_t{ERROR_INVALID_FUNCTION},
-        [&](modTrace::Lines& line) {
-            win32::Key key;
-            int32_t result = ERROR_INVALID_HANDLE;
-            line(10, [&] {
-                DWORD disposition = 0;
-                Api.CreateKeyEx(RootKey(rootKey), keyPath.c_str(), 0, nullptr,
-                                REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, key.put(),
-                                &disposition);
-            });
-            line(20, [&] {
-                // The terminating NUL is stored with the text, as REG_SZ requires.
-                result = Api.SetValueEx(key.get(), valueName.c_str(), 0, REG_SZ,
-                                        reinterpret_cast<const BYTE*>(data.c_str()),
-                                        static_cast<DWORD>(data.size() + 1));
-            });
-            return result;
-        });
+    return modTrace::Traced(kModule, "Function RegCreateString", int32_t{ERROR_INVALID_FUNCTION},
+                            [&](modTrace::Lines& line) {
+                                win32::Key key;
+                                int32_t result = ERROR_INVALID_HANDLE;
+                                line(10, [&] {
+                                    DWORD disposition = 0;
+                                    Api.CreateKeyEx(RootKey(rootKey), keyPath.c_str(), 0, nullptr,
+                                                    REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                                                    nullptr, key.put(), &disposition);
+                                });
+                                line(20, [&] {
+                                    // The terminating NUL is stored with the text, as REG_SZ
+                                    // requires.
+                                    result =
+                                        Api.SetValueEx(key.get(), valueName.c_str(), 0, REG_SZ,
+                                                       reinterpret_cast<const BYTE*>(data.c_str()),
+                                                       static_cast<DWORD>(data.size() + 1));
+                                });
+                                return result;
+                            });
 }
 
 void DeleteRegString(std::string rootKey, std::string keyPath, std::string valueName) {
@@ -81,8 +82,7 @@ void DeleteRegString(std::string rootKey, std::string keyPath, std::string value
         win32::Key key;
         LONG opened = ERROR_FILE_NOT_FOUND;
         line(10, [&] {
-            opened = Api.OpenKeyEx(RootKey(rootKey), keyPath.c_str(), 0, KEY_SET_VALUE,
-                                   key.put());
+            opened = Api.OpenKeyEx(RootKey(rootKey), keyPath.c_str(), 0, KEY_SET_VALUE, key.put());
         });
         line(20, [&] {
             if (opened == ERROR_SUCCESS) {
@@ -94,72 +94,71 @@ void DeleteRegString(std::string rootKey, std::string keyPath, std::string value
 
 std::string regstring(std::string rootKey, const std::string& keyPath, std::string valueName,
                       const std::string& defaultText) {
-    return modTrace::Traced(
-        kModule, "Function regstring", defaultText, [&](modTrace::Lines& line) {
-            win32::Key key;
-            LONG opened = ERROR_SUCCESS;
-            LONG read = ERROR_SUCCESS;
-            std::string result = defaultText;
-            line(10, [&] {
-                opened = Api.OpenKeyEx(RootKey(rootKey), keyPath.c_str(), 0, KEY_QUERY_VALUE,
-                                       key.put());
-            });
-            line(20, [&] {
-                if (opened == ERROR_SUCCESS) {
-                    read = ReadString(key.get(), valueName, result);
-                }
-            });
-            line(30, [&] {
-                key.reset();
-                // Only a missing key or value is created; a value that exists but cannot be
-                // read is left as it is.
-                if (opened == ERROR_FILE_NOT_FOUND ||
-                    (opened == ERROR_SUCCESS && read == ERROR_FILE_NOT_FOUND)) {
-                    RegCreateString(rootKey, keyPath, valueName, Trimmed(defaultText));
-                }
-            });
-            return result;
+    return modTrace::Traced(kModule, "Function regstring", defaultText, [&](modTrace::Lines& line) {
+        win32::Key key;
+        LONG opened = ERROR_SUCCESS;
+        LONG read = ERROR_SUCCESS;
+        std::string result = defaultText;
+        line(10, [&] {
+            opened =
+                Api.OpenKeyEx(RootKey(rootKey), keyPath.c_str(), 0, KEY_QUERY_VALUE, key.put());
         });
+        line(20, [&] {
+            if (opened == ERROR_SUCCESS) {
+                read = ReadString(key.get(), valueName, result);
+            }
+        });
+        line(30, [&] {
+            key.reset();
+            // Only a missing key or value is created; a value that exists but cannot be
+            // read is left as it is.
+            if (opened == ERROR_FILE_NOT_FOUND ||
+                (opened == ERROR_SUCCESS && read == ERROR_FILE_NOT_FOUND)) {
+                RegCreateString(rootKey, keyPath, valueName, Trimmed(defaultText));
+            }
+        });
+        return result;
+    });
 }
 
 std::optional<std::vector<std::string>> EnumKeyValues(std::string keyPath) {
-    using Names = std::optional<std::vector<std::string>>;
-    return modTrace::Traced(
-        kModule, "Function EnumKeyValues", Names{}, [&](modTrace::Lines& line) {
-            Names names;
-            win32::Key key;
-            LONG opened = ERROR_FILE_NOT_FOUND;
-            line(10, [&] {
-                opened =
-                    Api.OpenKeyEx(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_READ, key.put());
-            });
-            line(20, [&] {
-                if (opened != ERROR_SUCCESS) {
-                    return;
-                }
-                names.emplace();
-                DWORD longest = 0;
-                Api.QueryInfoKey(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr,
-                                 nullptr, nullptr, &longest, nullptr, nullptr, nullptr);
-                std::string name(static_cast<size_t>(longest) + 1, '\0');
-                for (DWORD index = 0;;) {
-                    DWORD length = static_cast<DWORD>(name.size());
-                    LONG rc = Api.EnumValue(key.get(), index, name.data(), &length, nullptr,
-                                            nullptr, nullptr, nullptr);
-                    if (rc == ERROR_MORE_DATA && name.size() <= kLongestValueName) {
-                        // A longer name was added since the key was measured.
-                        name.assign(name.size() * 2, '\0');
-                        continue;
-                    }
-                    if (rc != ERROR_SUCCESS) {
-                        break;
-                    }
-                    names->emplace_back(name.data(), length);
-                    ++index;
-                }
-            });
-            return names;
+    // No list unless the listing runs to its end.
+    std::optional<std::vector<std::string>> result;
+    modTrace::TracedSub(kModule, "Function EnumKeyValues", [&](modTrace::Lines& line) {
+        std::optional<std::vector<std::string>> names;
+        win32::Key key;
+        LONG opened = ERROR_FILE_NOT_FOUND;
+        line(10, [&] {
+            opened = Api.OpenKeyEx(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_READ, key.put());
         });
+        line(20, [&] {
+            if (opened != ERROR_SUCCESS) {
+                return;
+            }
+            names.emplace();
+            DWORD longest = 0;
+            Api.QueryInfoKey(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                             nullptr, &longest, nullptr, nullptr, nullptr);
+            std::string name(static_cast<size_t>(longest) + 1, '\0');
+            for (DWORD index = 0;;) {
+                DWORD length = static_cast<DWORD>(name.size());
+                LONG rc = Api.EnumValue(key.get(), index, name.data(), &length, nullptr, nullptr,
+                                        nullptr, nullptr);
+                if (rc == ERROR_MORE_DATA && name.size() <= kLongestValueName) {
+                    // A longer name was added since the key was measured.
+                    name.assign(name.size() * 2, '\0');
+                    continue;
+                }
+                if (rc != ERROR_SUCCESS) {
+                    break;
+                }
+                names->emplace_back(name.data(), length);
+                ++index;
+            }
+        });
+        result = std::move(names);
+    });
+    return result;
 }
 
 }  // namespace WINAPI32

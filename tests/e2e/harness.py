@@ -133,11 +133,18 @@ class Session:
 
     # -- programs ---------------------------------------------------------------------------
     def wine(self, *args, check=True, timeout=60):
-        out = subprocess.run(["wine", *map(str, args)], env=self.env, capture_output=True,
-                             text=True, timeout=timeout)
-        if check and out.returncode != 0:
-            raise AssertionError(f"wine {args} failed ({out.returncode}): {out.stderr}")
-        return out
+        # Output goes through a file, not a pipe: a Wine service started meanwhile can inherit
+        # a pipe and hold it open long after the program has ended.
+        with tempfile.TemporaryFile("w+") as out, tempfile.TemporaryFile("w+") as err:
+            done = subprocess.run(["wine", *map(str, args)], env=self.env, stdout=out,
+                                  stderr=err, timeout=timeout)
+            out.seek(0)
+            err.seek(0)
+            result = subprocess.CompletedProcess(done.args, done.returncode, out.read(),
+                                                 err.read())
+        if check and result.returncode != 0:
+            raise AssertionError(f"wine {args} failed ({result.returncode}): {result.stderr}")
+        return result
 
     def start(self, *args):
         p = subprocess.Popen(["wine", *map(str, args)], env=self.env,
