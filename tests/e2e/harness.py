@@ -23,6 +23,10 @@ TOOLBAR_KEY = (r"Software\Microsoft\Internet Explorer\Extensions"
                r"\{CFF32220-C089-11d3-9A6C-00104BD4D490}")
 
 WM_CLOSE = 0x0010
+WM_KEYDOWN = 0x0100
+WM_CHAR = 0x0102
+VK_RETURN = 0x0D
+VK_DOWN = 0x28
 
 
 def windows_path(path):
@@ -163,6 +167,12 @@ class Session:
         wait_for(lambda: self.tray_icons(), what="tray icon")
         return proc, main
 
+    def start_popup(self):
+        """Starts Internet Explorer whose frame the program is expected to close at once: the
+        frame may be gone before anyone sees it, so the caller watches the process, which ends
+        with its last frame."""
+        return self.start(IEXPLORE, "about:blank")
+
     def start_ie(self):
         before = {w.hwnd for w in self.find_windows(cls="IEFrame")}
         self.start(IEXPLORE, "about:blank")
@@ -199,10 +209,10 @@ class Session:
 
     def record_browser(self):
         """Web addresses the program opens go to the probe, which notes them in browser_log,
-        instead of starting a browser."""
+        instead of starting a browser (Wine's shell reads the machine's classes only)."""
         command = f'"{windows_path(BIN / "tests" / "tameprobe.exe")}" record "%1"'
         for scheme in ("http", "https"):
-            self.wine("reg", "add", rf"HKCU\Software\Classes\{scheme}\shell\open\command",
+            self.wine("reg", "add", rf"HKLM\Software\Classes\{scheme}\shell\open\command",
                       "/ve", "/d", command, "/f")
 
     def opened_addresses(self):
@@ -238,6 +248,16 @@ class Session:
     def key(self, *keys):
         self.xdotool("key", *keys)
 
+    def type_into(self, hwnd, text):
+        """Posts typed characters to a window. Under Xvfb without a window manager the X key
+        events do not reach a menu whose owner window is hidden, so the tests hand the
+        characters to the menu window itself, as the keyboard would."""
+        for ch in text:
+            self.post(hwnd, WM_CHAR, ord(ch), 0)
+
+    def press(self, hwnd, virtual_key):
+        self.post(hwnd, WM_KEYDOWN, virtual_key, 0)
+
 
 class E2ETestCase(unittest.TestCase):
     """A fresh session per test, with the program's registry keys cleared first."""
@@ -246,3 +266,4 @@ class E2ETestCase(unittest.TestCase):
         self.s = Session().__enter__()
         self.addCleanup(self.s.close)
         self.s.reg_delete_tree(INSTANCES_KEY)
+        self.s.reg_delete_tree(TOOLBAR_KEY)

@@ -2,7 +2,7 @@
 import time
 import unittest
 
-from harness import INSTANCES_KEY, E2ETestCase, wait_for
+from harness import INSTANCES_KEY, VK_DOWN, VK_RETURN, E2ETestCase, wait_for
 
 MENU_CLASS = "#32768"
 
@@ -23,20 +23,22 @@ class MenuTest(E2ETestCase):
                         what="the tray menu")[0]
         return icon, menu
 
-    def choose(self, *keys):
-        self.open_menu()
-        self.s.key(*keys)
+    def choose(self, accelerator):
+        _, menu = self.open_menu()
+        self.s.type_into(menu.hwnd, accelerator)
         wait_for(lambda: not self.s.find_windows(cls=MENU_CLASS, visible=True),
                  what="the menu to close")
 
     def assert_blocking(self, on):
         """A frame opened now is closed when blocking is on and survives when it is off."""
         s = self.s
-        frame = s.start_ie()
         if on:
-            wait_for(lambda: not s.is_window(frame.hwnd), timeout=10,
+            popup = s.start_popup()
+            wait_for(lambda: popup.poll() is not None, timeout=15,
                      what="the new frame to be closed")
+            return None
         else:
+            frame = s.start_ie()
             s.activate(frame.hwnd)
             time.sleep(1.5)
             self.assertTrue(s.is_window(frame.hwnd), "blocking is off: the frame stays")
@@ -47,8 +49,9 @@ class MenuTest(E2ETestCase):
         self.start()
         icon, menu = self.open_menu()
         left, top, right, bottom = menu.rect
-        # Near the screen's corner the menu opens up and to the left of the press.
-        self.assertLessEqual(abs(bottom - icon.y), 2, menu.rect)
+        # Near the screen's corner the menu opens up and to the left of the press (Wine keeps
+        # it above the taskbar).
+        self.assertLessEqual(abs(bottom - icon.y), 12, menu.rect)
         self.assertTrue(left <= icon.x <= right + 1, menu.rect)
         s.screenshot("menu")
         # The side bar runs from the maker's brownish red at the bottom to black at the top.
@@ -59,7 +62,7 @@ class MenuTest(E2ETestCase):
         self.assertLess(low[2], 30, low)
         self.assertLess(sum(high), sum(low), (high, low))
 
-        s.key("Escape")  # dismissing changes nothing
+        s.click(200, 200)  # a click elsewhere dismisses it, and changes nothing
         wait_for(lambda: not s.find_windows(cls=MENU_CLASS, visible=True), what="menu gone")
         self.assertTrue(s.tray_icons()[0].shows_on)
         self.assert_blocking(on=True)
@@ -86,7 +89,7 @@ class MenuTest(E2ETestCase):
                                   if w.title == "About IE Tamewin..."], what="About")[0]
         self.assertTrue(about.topmost)
         s.screenshot("about")
-        s.key("Return")
+        s.press(about.hwnd, VK_RETURN)
         wait_for(lambda: not s.is_window(about.hwnd), what="About to close")
         self.assertTrue(s.tray_icons()[0].shows_on)
         self.assert_blocking(on=True)
@@ -94,10 +97,12 @@ class MenuTest(E2ETestCase):
     def test_web_item_opens_the_page_and_shows_off(self):
         s = self.s
         self.start()
-        self.open_menu()
-        s.key("b")
-        time.sleep(0.5)
-        s.key("Right", "Return")
+        _, menu = self.open_menu()
+        s.type_into(menu.hwnd, "b")  # opens the submenu
+        submenu = wait_for(lambda: [w for w in s.find_windows(cls=MENU_CLASS, visible=True)
+                                    if w.hwnd != menu.hwnd], what="the submenu")[0]
+        s.press(submenu.hwnd, VK_DOWN)
+        s.press(submenu.hwnd, VK_RETURN)
         wait_for(lambda: s.opened_addresses(), what="the maker's page to be opened")
         self.assertEqual(s.opened_addresses(), ["https://corvanta.example.com/"])
         wait_for(lambda: not s.tray_icons()[0].shows_on, what="the off image")

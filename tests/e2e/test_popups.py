@@ -11,8 +11,8 @@ class PopupTest(E2ETestCase):
         kept = s.start_ie()
         s.start_tamewin()
 
-        popup = s.start_ie()
-        wait_for(lambda: not s.is_window(popup.hwnd), timeout=10,
+        popup = s.start_popup()
+        wait_for(lambda: popup.poll() is not None, timeout=15,
                  what="the new frame to be closed")
 
         for _ in range(4):
@@ -27,8 +27,8 @@ class PopupTest(E2ETestCase):
         # Another program empties the key and leaves a name that is no thread id.
         s.reg_delete_tree(r"Software\Corvanta\VIVurazoru\Instances")
         s.reg_set(r"Software\Corvanta\VIVurazoru\Instances", "abc", "0")
-        popup = s.start_ie()
-        wait_for(lambda: not s.is_window(popup.hwnd), timeout=10,
+        popup = s.start_popup()
+        wait_for(lambda: popup.poll() is not None, timeout=15,
                  what="the new frame to be closed")
         s.activate(kept.hwnd)
         time.sleep(0.5)
