@@ -52,6 +52,12 @@ public:
     void PresentBlocking(bool on, const std::string& toolTip);
     bool TrayShowsBlockingOn() const;
 
+    // The tray menu's commands: by key ("On", "Off", "About", "Exit"), the maker's item, and
+    // the About window's link.
+    void MenuCommand(const std::string& key);
+    void OpenWebLink(const std::string& address);
+    void lbllink_Click();
+
     // 1 when the thread id is one of the value names read from the Instances key, else 0.
     int32_t CheckThreadId(int32_t threadId) const;
     // Asks a pop-up frame to close; does not wait for it.
@@ -69,10 +75,7 @@ private:
     void m_cMenu_MeasureItem(int32_t lMenuIndex, int32_t& lWidth, int32_t& lHeight);
     void m_cMenu_DrawItem(HDC hDC, int32_t lMenuIndex, int32_t& lLeft, int32_t& lTop,
                           int32_t& lRight, int32_t& lBottom, bool& bDoDefault);
-    void MenuCommand(const std::string& key);
-    void OpenWebLink(const std::string& address);
     void ShowAbout();
-    void lbllink_Click();
     void WinHook2_MouseEvent(int32_t x, int32_t y);
     void ZTray1_MouseEvent(int16_t button);
     void Timer1_Timer();
