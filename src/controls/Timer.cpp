@@ -10,7 +10,9 @@ Timer::Timer(UINT intervalMs) : interval_(intervalMs) {
     Create("IETamewin.Timer", 0, 0, "", HWND_MESSAGE, 0, 0, 0, 0);
 }
 
-Timer::~Timer() { SetEnabled(false); }
+Timer::~Timer() {
+    SetEnabled(false);
+}
 
 void Timer::SetEnabled(bool enabled) {
     enabled_ = enabled;

@@ -11,7 +11,7 @@
 namespace controls {
 
 class Timer : private win32::WindowBase {
-public:
+  public:
     explicit Timer(UINT intervalMs);
     ~Timer() override;
 
@@ -22,7 +22,7 @@ public:
 
     std::function<void()> Tick;
 
-private:
+  private:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
     void Apply();
 

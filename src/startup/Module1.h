@@ -21,8 +21,8 @@ struct WindowRecord {
     std::string Title;      // at most 254 characters
 };
 
-extern std::vector<WindowRecord> colWindows;              // the latest snapshot
-extern std::vector<int32_t> colFrames;                    // threads of the frames open at start
+extern std::vector<WindowRecord> colWindows;                  // the latest snapshot
+extern std::vector<int32_t> colFrames;                        // threads of the frames open at start
 extern std::optional<std::vector<std::string>> colInstances;  // value names under Instances
 extern std::unique_ptr<clstamewin> objApp;
 extern int32_t MenuX;  // screen position of the last right-button press

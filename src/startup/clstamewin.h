@@ -9,7 +9,7 @@ class frmmain;
 }
 
 class clstamewin {
-public:
+  public:
     clstamewin();  // the whole start-up
     ~clstamewin();
     clstamewin(const clstamewin&) = delete;

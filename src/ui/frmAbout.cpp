@@ -123,8 +123,8 @@ void DrawPicture(HDC dc, HBITMAP picture, const RECT& place, bool stretch) {
 }
 
 HBITMAP LoadBitmapResource(HMODULE module, int id) {
-    return static_cast<HBITMAP>(::LoadImageA(module, MAKEINTRESOURCEA(id),
-                                             IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    return static_cast<HBITMAP>(
+        ::LoadImageA(module, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
 }
 
 class PaintScope {

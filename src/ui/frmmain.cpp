@@ -21,7 +21,7 @@ constexpr int32_t kItemOff = 3;
 constexpr int32_t kWebLinkData = -32768;  // item data of a menu item whose key is a web address
 constexpr int32_t kWebIcon = 38;
 constexpr int kMenuIconCount = 43;
-constexpr int32_t kShowDefault = 10;  // SW_SHOWDEFAULT
+constexpr int32_t kShowDefault = 10;            // SW_SHOWDEFAULT
 constexpr uint32_t kSideBarStartColor = 13209;  // 0x003399: red 0x99, green 0x33, blue 0
 constexpr uint32_t kSideBarEndColor = 0;
 constexpr double kSideBarWidthTwips = 255;
@@ -76,9 +76,8 @@ void frmmain::BuildTrayMenu() {
     m_cMenu->MeasureItem = [this](int32_t index, int32_t& width, int32_t& height) {
         m_cMenu_MeasureItem(index, width, height);
     };
-    m_cMenu->DrawItem = [this](HDC dc, int32_t index, int32_t& left, int32_t& top,
-                               int32_t& right, int32_t& bottom, bool, bool, bool,
-                               bool& doDefault) {
+    m_cMenu->DrawItem = [this](HDC dc, int32_t index, int32_t& left, int32_t& top, int32_t& right,
+                               int32_t& bottom, bool, bool, bool, bool& doDefault) {
         m_cMenu_DrawItem(dc, index, left, top, right, bottom, doDefault);
     };
 
@@ -146,7 +145,9 @@ void frmmain::PresentBlocking(bool on, const std::string& toolTip) {
     TryStep([&] { ZTray1.SetToolTipText(toolTip); });
 }
 
-bool frmmain::TrayShowsBlockingOn() const { return ZTray1.ImageNumber() == kImageOn; }
+bool frmmain::TrayShowsBlockingOn() const {
+    return ZTray1.ImageNumber() == kImageOn;
+}
 
 void frmmain::Unload() {
     WinHook1.SetHookActive(false);
@@ -210,7 +211,9 @@ int32_t frmmain::CheckThreadId(int32_t threadId) const {
     return found;
 }
 
-void frmmain::ClosePopupWindow(HWND hwnd) const { ::PostMessageA(hwnd, WM_CLOSE, 1, 1); }
+void frmmain::ClosePopupWindow(HWND hwnd) const {
+    ::PostMessageA(hwnd, WM_CLOSE, 1, 1);
+}
 
 void frmmain::WinHook2_MouseEvent(int32_t x, int32_t y) {
     Module1::MenuX = x;
@@ -280,9 +283,8 @@ void frmmain::lbllink_Click() {
     using diagnostics::TryStep;
     TryStep([&] { WinHook1.SetHookActive(false); });
     TryStep([&] { m_cMenu->SetItemChecked(kItemOn, false); });
-    TryStep([&] {
-        mShellExecute::ShellOpen(kMakerWebAddress, kShowDefault, "", "", "open", nullptr);
-    });
+    TryStep(
+        [&] { mShellExecute::ShellOpen(kMakerWebAddress, kShowDefault, "", "", "open", nullptr); });
     TryStep([&] { m_cMenu->SetItemChecked(kItemOff, true); });
     TryStep([&] { ZTray1.SetImageNumber(kImageOff); });
     TryStep([&] { ZTray1.SetToolTipText("IE Tamewin Disabled"); });

@@ -22,7 +22,7 @@
 namespace ui {
 
 class frmmain : public win32::WindowBase {
-public:
+  public:
     frmmain();
     ~frmmain() override;
 
@@ -67,7 +67,7 @@ public:
     // when the program started.
     void WinHook1_WindowActivated(HWND activated);
 
-private:
+  private:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
     void Form_Load();

@@ -11,7 +11,7 @@ namespace win32 {
 
 template <class T, auto Close, T Invalid = T{}>
 class UniqueHandle {
-public:
+  public:
     UniqueHandle() = default;
     explicit UniqueHandle(T handle) : handle_(handle) {}
     UniqueHandle(const UniqueHandle&) = delete;
@@ -38,24 +38,50 @@ public:
         }
     }
 
-private:
+  private:
     T handle_ = Invalid;
 };
 
 namespace detail {
-inline void CloseKey(HKEY key) { ::RegCloseKey(key); }
-inline void CloseKernelHandle(HANDLE h) { ::CloseHandle(h); }
-inline void DeleteGdiObject(HGDIOBJ obj) { ::DeleteObject(obj); }
-inline void DeleteMemoryDc(HDC dc) { ::DeleteDC(dc); }
-inline void DestroyIconHandle(HICON icon) { ::DestroyIcon(icon); }
-inline void DestroyCursorHandle(HCURSOR cursor) { ::DestroyCursor(cursor); }
-inline void DestroyMenuHandle(HMENU menu) { ::DestroyMenu(menu); }
-inline void DestroyImageList(HIMAGELIST list) { ::ImageList_Destroy(list); }
-inline void UnhookHook(HHOOK hook) { ::UnhookWindowsHookEx(hook); }
-inline void UnhookEventHook(HWINEVENTHOOK hook) { ::UnhookWinEvent(hook); }
-inline void FreeLibraryHandle(HMODULE module) { ::FreeLibrary(module); }
-inline void DestroyWindowHandle(HWND hwnd) { ::DestroyWindow(hwnd); }
-inline void UnmapView(void* view) { ::UnmapViewOfFile(view); }
+inline void CloseKey(HKEY key) {
+    ::RegCloseKey(key);
+}
+inline void CloseKernelHandle(HANDLE h) {
+    ::CloseHandle(h);
+}
+inline void DeleteGdiObject(HGDIOBJ obj) {
+    ::DeleteObject(obj);
+}
+inline void DeleteMemoryDc(HDC dc) {
+    ::DeleteDC(dc);
+}
+inline void DestroyIconHandle(HICON icon) {
+    ::DestroyIcon(icon);
+}
+inline void DestroyCursorHandle(HCURSOR cursor) {
+    ::DestroyCursor(cursor);
+}
+inline void DestroyMenuHandle(HMENU menu) {
+    ::DestroyMenu(menu);
+}
+inline void DestroyImageList(HIMAGELIST list) {
+    ::ImageList_Destroy(list);
+}
+inline void UnhookHook(HHOOK hook) {
+    ::UnhookWindowsHookEx(hook);
+}
+inline void UnhookEventHook(HWINEVENTHOOK hook) {
+    ::UnhookWinEvent(hook);
+}
+inline void FreeLibraryHandle(HMODULE module) {
+    ::FreeLibrary(module);
+}
+inline void DestroyWindowHandle(HWND hwnd) {
+    ::DestroyWindow(hwnd);
+}
+inline void UnmapView(void* view) {
+    ::UnmapViewOfFile(view);
+}
 }  // namespace detail
 
 using Key = UniqueHandle<HKEY, detail::CloseKey>;
@@ -80,7 +106,7 @@ using Bitmap = GdiObject<HBITMAP>;
 
 // A device context from GetDC, given back with ReleaseDC.
 class WindowDc {
-public:
+  public:
     explicit WindowDc(HWND hwnd) : hwnd_(hwnd), dc_(::GetDC(hwnd)) {}
     WindowDc(const WindowDc&) = delete;
     WindowDc& operator=(const WindowDc&) = delete;
@@ -92,14 +118,14 @@ public:
     HDC get() const { return dc_; }
     explicit operator bool() const { return dc_ != nullptr; }
 
-private:
+  private:
     HWND hwnd_;
     HDC dc_;
 };
 
 // Selects an object into a DC for one scope and puts the previous one back.
 class SelectGuard {
-public:
+  public:
     SelectGuard(HDC dc, HGDIOBJ obj) : dc_(dc), old_(::SelectObject(dc, obj)) {}
     SelectGuard(const SelectGuard&) = delete;
     SelectGuard& operator=(const SelectGuard&) = delete;
@@ -109,7 +135,7 @@ public:
         }
     }
 
-private:
+  private:
     HDC dc_;
     HGDIOBJ old_;
 };

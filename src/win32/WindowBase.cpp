@@ -2,7 +2,9 @@
 
 namespace win32 {
 
-WindowBase::~WindowBase() { Destroy(); }
+WindowBase::~WindowBase() {
+    Destroy();
+}
 
 void WindowBase::Destroy() {
     if (hwnd_ != nullptr) {
@@ -28,8 +30,8 @@ bool WindowBase::Create(const char* className, DWORD exStyle, DWORD style, const
             return false;
         }
     }
-    return ::CreateWindowExA(exStyle, className, title, style, x, y, width, height, parent,
-                             nullptr, instance, this) != nullptr;
+    return ::CreateWindowExA(exStyle, className, title, style, x, y, width, height, parent, nullptr,
+                             instance, this) != nullptr;
 }
 
 LRESULT WindowBase::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {

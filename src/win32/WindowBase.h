@@ -7,7 +7,7 @@
 namespace win32 {
 
 class WindowBase {
-public:
+  public:
     WindowBase() = default;
     WindowBase(const WindowBase&) = delete;
     WindowBase& operator=(const WindowBase&) = delete;
@@ -18,7 +18,7 @@ public:
     // Destroys the window now, if it exists; the destructor does the same.
     void Destroy();
 
-protected:
+  protected:
     // Registers the class on first use (with the given class style and cursor) and creates
     // the window. Returns false when the window could not be created.
     bool Create(const char* className, DWORD exStyle, DWORD style, const char* title, HWND parent,
@@ -28,7 +28,7 @@ protected:
     // Handles one message; the default hands it to DefWindowProcA.
     virtual LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
 
-private:
+  private:
     static LRESULT CALLBACK StaticProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     HWND hwnd_ = nullptr;
 };

@@ -67,8 +67,7 @@ void PrintTraySlots() {
             }
         }
         if (differing > 20) {
-            std::printf("%d\t%d\t%d\t%d\t%d\t%d\n", k, left + 8, top + 8, differing, green,
-                        red);
+            std::printf("%d\t%d\t%d\t%d\t%d\t%d\n", k, left + 8, top + 8, differing, green, red);
         }
     }
     ::ReleaseDC(nullptr, screen);
@@ -130,7 +129,8 @@ int main(int argc, char** argv) {
     if (argc < 2) {
         std::fprintf(stderr,
                      "usage: tameprobe windows | trayslots | post HWND MSG WPARAM LPARAM |\n"
-                     "       notifydelete HWND ID | foreground | pixel X Y | record URL | taskbarcreated | activate HWND | regvalues PATH |\n"
+                     "       notifydelete HWND ID | foreground | pixel X Y | record URL | "
+                     "taskbarcreated | activate HWND | regvalues PATH |\n"
                      "       regset PATH NAME DATA | regdelete PATH NAME | regdeletetree PATH\n");
         return 2;
     }
@@ -140,7 +140,8 @@ int main(int argc, char** argv) {
     } else if (cmd == "trayslots") {
         PrintTraySlots();
     } else if (cmd == "post" && argc >= 6) {
-        return ::PostMessageA(ParseHwnd(argv[2]), static_cast<UINT>(std::strtoul(argv[3], nullptr, 0)),
+        return ::PostMessageA(ParseHwnd(argv[2]),
+                              static_cast<UINT>(std::strtoul(argv[3], nullptr, 0)),
                               static_cast<WPARAM>(std::strtoull(argv[4], nullptr, 0)),
                               static_cast<LPARAM>(std::strtoll(argv[5], nullptr, 0)))
                    ? 0
@@ -176,9 +177,8 @@ int main(int argc, char** argv) {
             std::fclose(f);
         }
     } else if (cmd == "taskbarcreated") {
-        return ::PostMessageA(HWND_BROADCAST, ::RegisterWindowMessageA("TaskbarCreated"), 0, 0)
-                   ? 0
-                   : 1;
+        return ::PostMessageA(HWND_BROADCAST, ::RegisterWindowMessageA("TaskbarCreated"), 0, 0) ? 0
+                                                                                                : 1;
     } else if (cmd == "activate" && argc >= 3) {
         HWND hwnd = ParseHwnd(argv[2]);
         ::ShowWindow(hwnd, SW_SHOW);

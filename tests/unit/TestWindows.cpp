@@ -69,9 +69,9 @@ LRESULT CALLBACK ThreadWindow::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
     } else if (self != nullptr && msg == kAddWindow) {
         auto* request = reinterpret_cast<AddRequest*>(lParam);
         Register(request->className, &ThreadWindow::Proc);
-        request->result = ::CreateWindowExA(0, request->className.c_str(),
-                                            request->title.c_str(), WS_POPUP, 0, 0, 10, 10,
-                                            nullptr, nullptr, ::GetModuleHandleA(nullptr), self);
+        request->result =
+            ::CreateWindowExA(0, request->className.c_str(), request->title.c_str(), WS_POPUP, 0, 0,
+                              10, 10, nullptr, nullptr, ::GetModuleHandleA(nullptr), self);
         return 0;
     }
     return ::DefWindowProcA(hwnd, msg, wParam, lParam);

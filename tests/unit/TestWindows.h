@@ -15,7 +15,7 @@ void Pump(DWORD ms);
 // A top-level window of a chosen class and title, created on a thread of its own that pumps
 // its messages. Counts the WM_CLOSE messages it receives, and ignores them (the window stays).
 class ThreadWindow {
-public:
+  public:
     ThreadWindow(const std::string& className, const std::string& title);
     ~ThreadWindow();
     ThreadWindow(const ThreadWindow&) = delete;
@@ -29,7 +29,7 @@ public:
     // Creates one more window of `className` on the same thread.
     HWND AddWindow(const std::string& className, const std::string& title);
 
-private:
+  private:
     static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
     void Run(std::string className, std::string title);
 

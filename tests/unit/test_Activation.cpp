@@ -21,14 +21,16 @@ LONG WINAPI CountingOpen(HKEY root, LPCSTR path, DWORD options, REGSAM access, P
     ++g_registryOpens;
     return ::RegOpenKeyExA(root, path, options, access, key);
 }
-LONG WINAPI DeniedOpen(HKEY, LPCSTR, DWORD, REGSAM, PHKEY) { return ERROR_ACCESS_DENIED; }
+LONG WINAPI DeniedOpen(HKEY, LPCSTR, DWORD, REGSAM, PHKEY) {
+    return ERROR_ACCESS_DENIED;
+}
 
 void Record(DWORD threadId) {
     WINAPI32::RegCreateString(WINAPI32::kLocalMachine, kInstances, std::to_string(threadId), "0");
 }
 
 class Activation : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kInstances.c_str());
         Module1::colFrames.clear();

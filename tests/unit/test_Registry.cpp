@@ -39,12 +39,12 @@ RawValue ReadRaw(const std::string& name) {
 
 void WriteRaw(const std::string& name, DWORD type, const void* data, DWORD size) {
     win32::Key key;
-    ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kTestKey.c_str(), 0, nullptr, 0,
-                                KEY_ALL_ACCESS, nullptr, key.put(), nullptr),
+    ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kTestKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                nullptr, key.put(), nullptr),
               ERROR_SUCCESS);
-    ASSERT_EQ(::RegSetValueExA(key.get(), name.c_str(), 0, type,
-                               static_cast<const BYTE*>(data), size),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        ::RegSetValueExA(key.get(), name.c_str(), 0, type, static_cast<const BYTE*>(data), size),
+        ERROR_SUCCESS);
 }
 
 bool KeyExists() {
@@ -54,9 +54,11 @@ bool KeyExists() {
 
 // Injected failures: the registry refuses what a standard user may not do.
 int g_createCalls = 0;
-LONG WINAPI DeniedOpen(HKEY, LPCSTR, DWORD, REGSAM, PHKEY) { return ERROR_ACCESS_DENIED; }
-LONG WINAPI CountingDeniedCreate(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM,
-                                 LPSECURITY_ATTRIBUTES, PHKEY, LPDWORD) {
+LONG WINAPI DeniedOpen(HKEY, LPCSTR, DWORD, REGSAM, PHKEY) {
+    return ERROR_ACCESS_DENIED;
+}
+LONG WINAPI CountingDeniedCreate(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES,
+                                 PHKEY, LPDWORD) {
     ++g_createCalls;
     return ERROR_ACCESS_DENIED;
 }
@@ -75,7 +77,7 @@ LONG WINAPI GrowingEnumValue(HKEY key, DWORD index, LPSTR name, LPDWORD length, 
 }
 
 class Registry : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kTestKey.c_str());
         g_createCalls = 0;

@@ -63,8 +63,8 @@ TEST(Snapshot, RecordsClassThreadAndTitleCutAt254) {
 }
 
 TEST(Snapshot, AWindowThatHasGoneGivesEmptyFields) {
-    HWND gone = ::CreateWindowExA(0, "STATIC", "x", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
-                                  nullptr, nullptr);
+    HWND gone = ::CreateWindowExA(0, "STATIC", "x", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr,
+                                  nullptr);
     ::DestroyWindow(gone);
     colWindows.clear();
     EXPECT_EQ(Module1::EnumWinProc(gone, 0), TRUE);

@@ -27,14 +27,16 @@ void Put(const std::string& name) {
     WINAPI32::RegCreateString(WINAPI32::kLocalMachine, kInstances, name, "0");
 }
 
-LONG WINAPI DeniedOpen(HKEY, LPCSTR, DWORD, REGSAM, PHKEY) { return ERROR_ACCESS_DENIED; }
+LONG WINAPI DeniedOpen(HKEY, LPCSTR, DWORD, REGSAM, PHKEY) {
+    return ERROR_ACCESS_DENIED;
+}
 LONG WINAPI DeniedCreate(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES, PHKEY,
                          LPDWORD) {
     return ERROR_ACCESS_DENIED;
 }
 
 class StartUp : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kInstances.c_str()); }
     void TearDown() override {
         WINAPI32::Api = WINAPI32::RegistryApi{};

@@ -21,7 +21,7 @@ HINSTANCE WINAPI FailOpen(HWND, LPCSTR, LPCSTR file, LPCSTR, LPCSTR, INT) {
 
 // The form as the start-up leaves it: loaded, both hooks on.
 class TrayCommands : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         form.Load();
         form.WinHook1.SetHookActive(true);
