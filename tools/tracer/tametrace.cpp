@@ -21,6 +21,7 @@
 
 #include "resource.h"
 #include "win32/Handles.h"
+#include "win32/WindowBase.h"
 
 namespace {
 
@@ -94,22 +95,14 @@ Options ParseOptions(int argc, char** argv) {
     return options;
 }
 
-class TraceViewer {
+class TraceViewer : public win32::WindowBase {
   public:
     explicit TraceViewer(Options options) : options_(std::move(options)) {}
-    TraceViewer(const TraceViewer&) = delete;
-    TraceViewer& operator=(const TraceViewer&) = delete;
-    ~TraceViewer() {
-        if (hwnd_ != nullptr) {
-            ::DestroyWindow(hwnd_);
-        }
-    }
 
     bool Create(HINSTANCE instance, int show);
 
   private:
-    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
     void OnCreate();
     void Layout();
     void TakeLine(const char* text);
@@ -122,7 +115,6 @@ class TraceViewer {
     void SetStatus(const std::string& text) { ::SetWindowTextA(status_, text.c_str()); }
 
     Options options_;
-    HWND hwnd_ = nullptr;
     HWND view_ = nullptr;    // read-only multi-line edit with the lines
     HWND status_ = nullptr;  // one line below it: where the lines go
     int statusHeight_ = 0;
@@ -133,49 +125,14 @@ class TraceViewer {
 };
 
 bool TraceViewer::Create(HINSTANCE instance, int show) {
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = &TraceViewer::Proc;
-    wc.hInstance = instance;
-    wc.hIcon = ::LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
-    wc.hCursor = ::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszMenuName = MAKEINTRESOURCEA(IDR_MENU);
-    wc.lpszClassName = kClassName;
-    if (::RegisterClassExA(&wc) == 0) {
+    if (!WindowBase::Create(kClassName, 0, WS_OVERLAPPEDWINDOW, kTitle, nullptr, CW_USEDEFAULT,
+                            CW_USEDEFAULT, 800, 500, 0,
+                            reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1))) {
         return false;
     }
-    if (::CreateWindowExA(0, kClassName, kTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                          800, 500, nullptr, nullptr, instance, this) == nullptr) {
-        return false;
-    }
-    ::ShowWindow(hwnd_, show);
+    ::SetMenu(hwnd(), ::LoadMenuA(instance, MAKEINTRESOURCEA(IDR_MENU)));  // goes with the window
+    ::ShowWindow(hwnd(), show);
     return true;
-}
-
-LRESULT CALLBACK TraceViewer::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_NCCREATE) {
-        auto* created =
-            static_cast<TraceViewer*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-        created->hwnd_ = hwnd;
-        ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
-    }
-    auto* self = reinterpret_cast<TraceViewer*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    if (self == nullptr) {
-        return ::DefWindowProcA(hwnd, msg, wParam, lParam);
-    }
-    LRESULT result = 0;
-    try {
-        result = self->HandleMessage(msg, wParam, lParam);
-    } catch (...) {
-        // Out of memory while taking a line: the line is lost, the sender is answered.
-        result = msg == WM_SETTEXT ? TRUE : ::DefWindowProcA(hwnd, msg, wParam, lParam);
-    }
-    if (msg == WM_NCDESTROY) {
-        ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
-        self->hwnd_ = nullptr;
-    }
-    return result;
 }
 
 LRESULT TraceViewer::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -186,8 +143,12 @@ LRESULT TraceViewer::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_SETTEXT:
             // A trace line (lParam, NUL-terminated). The title stays as it is: it is how the
             // traced program finds this window.
-            if (lParam != 0) {
-                TakeLine(reinterpret_cast<const char*>(lParam));
+            try {
+                if (lParam != 0) {
+                    TakeLine(reinterpret_cast<const char*>(lParam));
+                }
+            } catch (...) {
+                // Out of memory while taking a line: the line is lost, the sender answered.
             }
             return TRUE;
         case WM_SIZE:
@@ -216,21 +177,21 @@ LRESULT TraceViewer::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             ::PostQuitMessage(0);
             return 0;
     }
-    return ::DefWindowProcA(hwnd_, msg, wParam, lParam);
+    return WindowBase::HandleMessage(msg, wParam, lParam);
 }
 
 void TraceViewer::OnCreate() {
-    HINSTANCE instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrA(hwnd_, GWLP_HINSTANCE));
+    HINSTANCE instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrA(hwnd(), GWLP_HINSTANCE));
     view_ = ::CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", "",
                               WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE |
                                   ES_READONLY | ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_NOHIDESEL,
-                              0, 0, 0, 0, hwnd_, nullptr, instance, nullptr);
+                              0, 0, 0, 0, hwnd(), nullptr, instance, nullptr);
     status_ = ::CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP, 0, 0, 0,
-                                0, hwnd_, nullptr, instance, nullptr);
+                                0, hwnd(), nullptr, instance, nullptr);
     // No limit of its own: the view is kept below kMaxViewChars by ShowPending.
     ::SendMessageA(view_, EM_SETLIMITTEXT, 0, 0);
 
-    win32::WindowDc dc(hwnd_);
+    win32::WindowDc dc(hwnd());
     LOGFONTA lf{};
     lf.lfHeight = -::MulDiv(9, ::GetDeviceCaps(dc.get(), LOGPIXELSY), 72);
     lf.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
@@ -265,7 +226,7 @@ void TraceViewer::OnCreate() {
 
 void TraceViewer::Layout() {
     RECT rc{};
-    ::GetClientRect(hwnd_, &rc);
+    ::GetClientRect(hwnd(), &rc);
     int viewHeight = rc.bottom > statusHeight_ ? rc.bottom - statusHeight_ : 0;
     ::MoveWindow(view_, 0, 0, rc.right, viewHeight, TRUE);
     ::MoveWindow(status_, 4, viewHeight + 3, rc.right > 8 ? rc.right - 8 : 0, statusHeight_ - 3,
@@ -284,7 +245,7 @@ void TraceViewer::TakeLine(const char* text) {
 void TraceViewer::Show(const std::string& text) {
     pending_ += text;
     if (!showTimerSet_) {
-        showTimerSet_ = ::SetTimer(hwnd_, kShowTimer, kShowDelayMs, nullptr) != 0;
+        showTimerSet_ = ::SetTimer(hwnd(), kShowTimer, kShowDelayMs, nullptr) != 0;
     }
     if (!showTimerSet_ || pending_.size() > kMaxPendingChars) {
         ShowPending();
@@ -293,7 +254,7 @@ void TraceViewer::Show(const std::string& text) {
 
 void TraceViewer::ShowPending() {
     if (showTimerSet_) {
-        ::KillTimer(hwnd_, kShowTimer);
+        ::KillTimer(hwnd(), kShowTimer);
         showTimerSet_ = false;
     }
     if (pending_.empty()) {
