@@ -70,7 +70,9 @@ double Percentile(std::vector<double> values, double p) {
     const auto rank = static_cast<size_t>(p * static_cast<double>(values.size()) + 0.999999);
     return values[std::clamp<size_t>(rank, 1, values.size()) - 1];
 }
-double Median(const std::vector<double>& values) { return Percentile(values, 0.5); }
+double Median(const std::vector<double>& values) {
+    return Percentile(values, 0.5);
+}
 
 void Say(const char* format, ...) {
     va_list args;
@@ -155,8 +157,7 @@ std::string ThisProgram() {
 
 // Hidden top-level windows of varied classes, styles and titles over a few threads, until
 // the release event is set or the parent ends.
-int Hold(int windows, int threads, const char* readyName, const char* releaseName,
-         DWORD parentId) {
+int Hold(int windows, int threads, const char* readyName, const char* releaseName, DWORD parentId) {
     static const char* const kClasses[] = {"BenchDocument", "BenchToolbar", "BenchNotifier",
                                            "BenchTracker",  "BenchHelper",  "BenchPanel"};
     for (const char* name : kClasses) {
@@ -184,8 +185,8 @@ int Hold(int windows, int threads, const char* readyName, const char* releaseNam
                 }
                 const DWORD exStyle = i % 4 == 0 ? WS_EX_TOOLWINDOW : 0;
                 const DWORD style = i % 3 == 0 ? WS_POPUP : WS_OVERLAPPEDWINDOW;
-                held.emplace_back(MakeWindow(kClasses[(i + t) % 6], title.c_str(), exStyle,
-                                             style, 10 * (i % 50), 10 * (i % 40)));
+                held.emplace_back(MakeWindow(kClasses[(i + t) % 6], title.c_str(), exStyle, style,
+                                             10 * (i % 50), 10 * (i % 40)));
             }
             ids[static_cast<size_t>(t)] = ::GetCurrentThreadId();
             created.count_down();
@@ -230,14 +231,13 @@ class Holders {
     bool Add(int windows) {
         std::vector<win32::Handle> ready;
         for (int k = 0; k < kHolderProcesses; ++k) {
-            const int count =
-                windows / kHolderProcesses + (k < windows % kHolderProcesses ? 1 : 0);
+            const int count = windows / kHolderProcesses + (k < windows % kHolderProcesses ? 1 : 0);
             const std::string readyName = tag_ + ".Ready." + std::to_string(processes_.size());
             ready.emplace_back(::CreateEventA(nullptr, TRUE, FALSE, readyName.c_str()));
             std::string command(1, '"');
             command += ThisProgram() + "\" hold " + std::to_string(count) + " " +
-                       std::to_string(kHolderThreads) + " " + readyName + " " + tag_ +
-                       ".Release " + std::to_string(::GetCurrentProcessId());
+                       std::to_string(kHolderThreads) + " " + readyName + " " + tag_ + ".Release " +
+                       std::to_string(::GetCurrentProcessId());
             STARTUPINFOA si{};
             si.cb = sizeof si;
             PROCESS_INFORMATION pi{};
@@ -275,8 +275,7 @@ struct FrameState {
 LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_CLOSE) {
         const double now = NowMs();  // first thing: the arrival
-        if (auto* state =
-                reinterpret_cast<FrameState*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA))) {
+        if (auto* state = reinterpret_cast<FrameState*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA))) {
             if (state->closes++ == 0) {
                 state->firstCloseMs = now;
             }
@@ -375,8 +374,8 @@ class Popup {
             threadId_ = ::GetCurrentThreadId();
             RegisterClassOnce(kFrameClass, &FrameProc);
             FrameState state;
-            win32::Window window(MakeWindow(kFrameClass, "Bench pop-up", 0, WS_OVERLAPPEDWINDOW,
-                                            200, 150, &state));
+            win32::Window window(
+                MakeWindow(kFrameClass, "Bench pop-up", 0, WS_OVERLAPPEDWINDOW, 200, 150, &state));
             const double start = NowMs();
             ::ShowWindow(window.get(), SW_SHOW);
             ::SetForegroundWindow(window.get());
@@ -434,8 +433,8 @@ double FloorPass() {
         char name[256];
         for (DWORD i = 0;; ++i) {
             DWORD length = sizeof name;
-            if (::RegEnumValueA(key.get(), i, name, &length, nullptr, nullptr, nullptr,
-                                nullptr) != ERROR_SUCCESS) {
+            if (::RegEnumValueA(key.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+                ERROR_SUCCESS) {
                 break;
             }
         }
@@ -482,9 +481,8 @@ long LinuxCpuTicks(DWORD unixPid) {
     // After the name in parentheses: state and ten more fields, then utime and stime.
     const char* p = std::strrchr(line, ')');
     long utime = 0, stime = 0;
-    if (p == nullptr ||
-        std::sscanf(p + 1, " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %ld %ld", &utime,
-                    &stime) != 2) {
+    if (p == nullptr || std::sscanf(p + 1, " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %ld %ld",
+                                    &utime, &stime) != 2) {
         return -1;
     }
     return utime + stime;
@@ -600,8 +598,8 @@ double ListedHandleCount(DWORD processId) {
     }
     std::vector<unsigned char> buffer(1 << 20);
     ULONG needed = 0;
-    while (query(5 /* SystemProcessInformation */, buffer.data(),
-                 static_cast<ULONG>(buffer.size()), &needed) != 0) {
+    while (query(5 /* SystemProcessInformation */, buffer.data(), static_cast<ULONG>(buffer.size()),
+                 &needed) != 0) {
         if (buffer.size() >= (64u << 20)) {
             return -1;
         }
@@ -609,8 +607,7 @@ double ListedHandleCount(DWORD processId) {
     }
     for (size_t at = 0;;) {
         const auto* info = reinterpret_cast<const SYSTEM_PROCESS_INFORMATION*>(&buffer[at]);
-        if (static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(info->UniqueProcessId)) ==
-            processId) {
+        if (static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(info->UniqueProcessId)) == processId) {
             return info->HandleCount;
         }
         if (info->NextEntryOffset == 0) {
@@ -840,7 +837,8 @@ LevelFigures MeasureLevel(const Options& options, const Program& program,
         f.paramsOne = f.paramsOne && r.paramsOne;
         previous = std::move(popup);
         Pump(2 * r.latencyMs + 50);
-        Say("DBG at close %d, before destroying previous %d, after %d\n", d1 - d0, d2 - d0, sentinel.scans() - d0);
+        Say("DBG at close %d, before destroying previous %d, after %d\n", d1 - d0, d2 - d0,
+            sentinel.scans() - d0);
     }
     sentinel.WaitQuiet(quiet);
     f.scansPerPopup = static_cast<double>(sentinel.scans() - scansBefore) / options.popups;
@@ -921,8 +919,7 @@ void PrintHoldings(const char* who, const Holdings& b, const Holdings& a) {
         if (before < 0 || after < 0) {
             Say("    %-44s %10s %10s %10s\n", name, "-", "-", "-");
         } else {
-            Say("    %-44s %10.0f %10.0f %+10.0f %s\n", name, before, after, after - before,
-                unit);
+            Say("    %-44s %10.0f %10.0f %+10.0f %s\n", name, before, after, after - before, unit);
         }
     };
     row("handles (GetProcessHandleCount)", b.handles, a.handles, "");
@@ -943,15 +940,14 @@ std::string SystemName() {
         ::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "wine_get_version")));
     SYSTEM_INFO si{};
     ::GetNativeSystemInfo(&si);
-    return (version != nullptr ? std::string("Wine ") + version() : std::string("Windows")) +
-           ", " + std::to_string(si.dwNumberOfProcessors) + " processors";
+    return (version != nullptr ? std::string("Wine ") + version() : std::string("Windows")) + ", " +
+           std::to_string(si.dwNumberOfProcessors) + " processors";
 }
 
 int Run(const Options& options) {
     Program program;
     if (!WaitForDesktop() || !FindProgram(program, 30000)) {
-        Say("no desktop, or the program is not running (no window of class %s)\n",
-            kProgramClass);
+        Say("no desktop, or the program is not running (no window of class %s)\n", kProgramClass);
         return 1;
     }
     Say("Activation benchmark on %s; this benchmark %d-bit\n", SystemName().c_str(),
@@ -1003,10 +999,11 @@ int Run(const Options& options) {
             "%s\n",
             f.windows, f.processes, f.threads, f.closed, f.closed + f.missed, f.latencyMedian,
             f.latencyP95, f.pairedFloor, f.pairedFloor > 0 ? f.latencyMedian / f.pairedFloor : 0,
-            f.callsMedian, f.handler, f.enumWinProc, f.enumKeyValues, f.roundTrip,
-            f.scansPerPopup, f.paramsOne ? "" : "  (a WM_CLOSE had parameters other than 1, 1)");
+            f.callsMedian, f.handler, f.enumWinProc, f.enumKeyValues, f.roundTrip, f.scansPerPopup,
+            f.paramsOne ? "" : "  (a WM_CLOSE had parameters other than 1, 1)");
     }
-    Say("  floor: one EnumWindows pass with GetClassNameA, GetWindowTextA and "
+    Say(
+        "  floor: one EnumWindows pass with GetClassNameA, GetWindowTextA and "
         "GetWindowThreadProcessId per window plus\n"
         "    RegOpenKeyExA/RegEnumValueA over the register, done here just before each pop-up "
         "(median); ratio = median / floor.\n"
@@ -1026,7 +1023,8 @@ int Run(const Options& options) {
                      std::to_string(f.closed + f.missed);
             }
             return s;
-        }().c_str(),
+        }()
+            .c_str(),
         [&] {
             std::string s;
             for (const LevelFigures& f : levels) {
@@ -1035,21 +1033,23 @@ int Run(const Options& options) {
                 s += buf;
             }
             return s;
-        }().c_str());
+        }()
+            .c_str());
 
     if (churn.activations > 0) {
         Say("\nThe program's holdings around %d activations of two tool windows of the "
             "benchmark, with %d top-level windows\n"
             "(%d scans by the program, %d per switch, %d waited for over 2 s; %.1f s); "
             "-: not reported by the system\n",
-            churn.activations, churn.windows, churn.scans,
-            churn.scansPerSwitch, churn.late, churn.seconds);
+            churn.activations, churn.windows, churn.scans, churn.scansPerSwitch, churn.late,
+            churn.seconds);
         Say("    %-44s %10s %10s %10s\n", "", "before", "after", "change");
         PrintHoldings("tamewin.exe", churn.before, churn.after);
         if (churn.companion) {
-            PrintHoldings("its companion (rundll32 hosting the hook library of the other "
-                          "bitness)",
-                          churn.companionBefore, churn.companionAfter);
+            PrintHoldings(
+                "its companion (rundll32 hosting the hook library of the other "
+                "bitness)",
+                churn.companionBefore, churn.companionAfter);
         }
     }
     return 0;
