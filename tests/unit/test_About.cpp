@@ -385,16 +385,25 @@ TEST(AboutWindow, PointerOverTheLinkIsTheLinkPointer) {
     frmAbout about;
     POINT target{};
     int waits = 0;
+    int steady = 0;
     const auto moveTo = [&](frmAbout& a, const RECT& r) {
         target = POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
         ::ClientToScreen(a.hwnd(), &target);
         ::SetCursorPos(target.x, target.y);
+        waits = 0;
+        steady = 0;
     };
-    // Wine moves the X pointer a little later: wait until the system reports the new place.
+    // Wine moves the X pointer a little later, and a late motion event from an earlier move can
+    // put the system's pointer back: wait until it has stayed at the new place for a while.
     const auto arrived = [&](frmAbout&) {
         POINT now{};
         ::GetCursorPos(&now);
-        if ((now.x != target.x || now.y != target.y) && ++waits < 1000) {
+        if (now.x != target.x || now.y != target.y) {
+            ::SetCursorPos(target.x, target.y);
+            steady = 0;
+        }
+        if (++steady < 5 && ++waits < 1000) {
+            ::Sleep(10);
             RunAgainLater();
         }
     };
