@@ -812,7 +812,7 @@ LevelFigures MeasureLevel(const Options& options, const Program& program,
     f.roundTrip = Median(trips);
 
     // The pop-ups, each once the program has been quiet for longer than a scan takes, right
-    // after a floor pass. Each goes once the next is active: then each causes one scan.
+    // after a floor pass. Each goes once the next is active, so that its end causes no scan.
     std::vector<double> latencies, calls, pairedFloors;
     const int scansBefore = sentinel.scans();
     double quiet = std::max(30.0, 1.2 * f.handler);
@@ -820,12 +820,9 @@ LevelFigures MeasureLevel(const Options& options, const Program& program,
     for (int i = 0; i < options.popups; ++i) {
         sentinel.WaitQuiet(quiet);
         pairedFloors.push_back(FloorPass());
-        const int d0 = sentinel.scans();
         auto popup = std::make_unique<Popup>();
         const PopupResult& r = popup->result();
-        const int d1 = sentinel.scans();
         Pump(2 * r.latencyMs + 50);
-        const int d2 = sentinel.scans();
         if (r.closed) {
             latencies.push_back(r.latencyMs);
             quiet = std::max(30.0, 1.2 * r.latencyMs);
@@ -837,8 +834,6 @@ LevelFigures MeasureLevel(const Options& options, const Program& program,
         f.paramsOne = f.paramsOne && r.paramsOne;
         previous = std::move(popup);
         Pump(2 * r.latencyMs + 50);
-        Say("DBG at close %d, before destroying previous %d, after %d\n", d1 - d0, d2 - d0,
-            sentinel.scans() - d0);
     }
     sentinel.WaitQuiet(quiet);
     f.scansPerPopup = static_cast<double>(sentinel.scans() - scansBefore) / options.popups;
