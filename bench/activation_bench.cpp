@@ -648,8 +648,10 @@ int WindowsOf(DWORD processId) {
 
 Holdings HoldingsOf(HANDLE process, DWORD processId, DWORD unixPid) {
     Holdings h;
+    // A live process always holds handles and private memory: 0 means the system does not
+    // count them (Wine), and is shown as not reported.
     DWORD handles = 0;
-    if (::GetProcessHandleCount(process, &handles)) {
+    if (::GetProcessHandleCount(process, &handles) && handles != 0) {
         h.handles = handles;
     }
     h.handlesListed = ListedHandleCount(processId);
@@ -668,7 +670,9 @@ Holdings HoldingsOf(HANDLE process, DWORD processId, DWORD unixPid) {
     pmc.cb = sizeof pmc;
     if (::GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&pmc),
                                sizeof pmc)) {
-        h.privateKb = static_cast<double>(pmc.PrivateUsage) / 1024.0;
+        if (pmc.PrivateUsage != 0) {
+            h.privateKb = static_cast<double>(pmc.PrivateUsage) / 1024.0;
+        }
         h.pagefileKb = static_cast<double>(pmc.PagefileUsage) / 1024.0;
         h.workingSetKb = static_cast<double>(pmc.WorkingSetSize) / 1024.0;
     }
