@@ -89,7 +89,8 @@ echo "== cost to another program, with the program running"
 with=$(cost)
 
 echo "== activation benchmark: wine $bench run --unix-pids $program,${companion:-0},$explorer $*"
-wine "$bench" run --unix-pids "$program,${companion:-0},$explorer" "$@" | tr -d '\r'
+# Line-buffered, so that the progress lines show while the run goes on.
+wine "$bench" run --unix-pids "$program,${companion:-0},$explorer" "$@" | stdbuf -oL tr -d '\r'
 
 echo
 echo "Cost of the program's hooks to another program (the benchmark, $arch) and to the shell"
