@@ -292,33 +292,48 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return ::DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
-// A hidden "IEFrame" window on a thread of its own that ignores WM_CLOSE. The program posts it
-// one in every scan, so its count of them is the program's count of scans.
-class Sentinel {
+// An "IEFrame" window that ignores WM_CLOSE, on a thread of its own that pumps messages until
+// the object goes. `start` runs on that thread once the window exists; the constructor
+// returns when it has.
+class FrameThread {
   public:
-    Sentinel() {
-        std::latch up(1);
-        thread_ = std::thread([this, &up] {
+    template <class Start>
+    FrameThread(const char* title, Start start) {
+        std::latch started(1);
+        thread_ = std::thread([this, title, &start, &started] {
+            threadId_ = ::GetCurrentThreadId();
             RegisterClassOnce(kFrameClass, &FrameProc);
             win32::Window window(
-                MakeWindow(kFrameClass, "Bench sentinel", 0, WS_OVERLAPPEDWINDOW, 0, 0, &state_));
-            threadId_ = ::GetCurrentThreadId();
-            up.count_down();
+                MakeWindow(kFrameClass, title, 0, WS_OVERLAPPEDWINDOW, 200, 150, &state_));
+            start(window.get(), state_);
+            started.count_down();
             MSG msg;
             while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
                 ::DispatchMessageA(&msg);
             }
         });
-        up.wait();
+        started.wait();
     }
-    ~Sentinel() {
+    ~FrameThread() {
         ::PostThreadMessageA(threadId_, WM_QUIT, 0, 0);
         thread_.join();
     }
-    Sentinel(const Sentinel&) = delete;
-    Sentinel& operator=(const Sentinel&) = delete;
+    FrameThread(const FrameThread&) = delete;
+    FrameThread& operator=(const FrameThread&) = delete;
 
-    int scans() const { return state_.closes; }
+    const FrameState& state() const { return state_; }
+
+  private:
+    FrameState state_;
+    std::thread thread_;
+    DWORD threadId_ = 0;
+};
+
+// A hidden frame, never shown. The program posts it WM_CLOSE in every scan, so its count of
+// them is the program's count of scans.
+class Sentinel {
+  public:
+    int scans() const { return frame_.state().closes; }
 
     // Waits until the count reaches `target`; false at the deadline.
     bool WaitFor(int target, double timeoutMs) const {
@@ -347,9 +362,7 @@ class Sentinel {
     }
 
   private:
-    FrameState state_;
-    std::thread thread_;
-    DWORD threadId_ = 0;
+    FrameThread frame_{"Bench sentinel", [](HWND, FrameState&) {}};
 };
 
 struct PopupResult {
@@ -360,55 +373,36 @@ struct PopupResult {
     double callsMs = 0;              // time inside ShowWindow and SetForegroundWindow
 };
 
-// One pop-up: a fresh thread (its id is nowhere recorded) creates a hidden "IEFrame" window,
-// shows and activates it and pumps until WM_CLOSE arrives; the time runs from just before
-// the activation. The thread cannot see WM_CLOSE before the activation calls return.
+// One pop-up: a fresh thread (its id is nowhere recorded) shows and activates its frame and
+// pumps until WM_CLOSE arrives; the time runs from just before the activation. The thread
+// cannot see WM_CLOSE before the activation calls return.
 // The window stays until the object goes: destroyed once another window is active, it
 // causes no activation (the active one would hand activation on, and the program would scan
 // again).
 class Popup {
   public:
-    Popup() {
-        std::latch measured(1);
-        thread_ = std::thread([this, &measured] {
-            threadId_ = ::GetCurrentThreadId();
-            RegisterClassOnce(kFrameClass, &FrameProc);
-            FrameState state;
-            win32::Window window(
-                MakeWindow(kFrameClass, "Bench pop-up", 0, WS_OVERLAPPEDWINDOW, 200, 150, &state));
-            const double start = NowMs();
-            ::ShowWindow(window.get(), SW_SHOW);
-            ::SetForegroundWindow(window.get());
-            result_.callsMs = NowMs() - start;
-            MSG msg;
-            result_.waitingAfterCalls =
-                ::PeekMessageA(&msg, window.get(), WM_CLOSE, WM_CLOSE, PM_NOREMOVE) != FALSE;
-            while (state.closes == 0 && NowMs() - start < kPopupTimeoutMs) {
-                Pump(1);
-            }
-            result_.closed = state.closes > 0;
-            result_.paramsOne = state.paramsOne;
-            result_.latencyMs = state.firstCloseMs - start;
-            measured.count_down();
-            while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
-                ::DispatchMessageA(&msg);
-            }
-        });
-        measured.wait();
-    }
-    ~Popup() {
-        ::PostThreadMessageA(threadId_, WM_QUIT, 0, 0);
-        thread_.join();
-    }
-    Popup(const Popup&) = delete;
-    Popup& operator=(const Popup&) = delete;
-
     const PopupResult& result() const { return result_; }
 
   private:
-    std::thread thread_;
-    std::atomic<DWORD> threadId_{0};
-    PopupResult result_;
+    void Measure(HWND window, const FrameState& state) {
+        const double start = NowMs();
+        ::ShowWindow(window, SW_SHOW);
+        ::SetForegroundWindow(window);
+        result_.callsMs = NowMs() - start;
+        MSG msg;
+        result_.waitingAfterCalls =
+            ::PeekMessageA(&msg, window, WM_CLOSE, WM_CLOSE, PM_NOREMOVE) != FALSE;
+        while (state.closes == 0 && NowMs() - start < kPopupTimeoutMs) {
+            Pump(1);
+        }
+        result_.closed = state.closes > 0;
+        result_.paramsOne = state.paramsOne;
+        result_.latencyMs = state.firstCloseMs - start;
+    }
+
+    PopupResult result_;  // before the frame: written while the frame is made
+    FrameThread frame_{"Bench pop-up",
+                       [this](HWND window, const FrameState& state) { Measure(window, state); }};
 };
 
 // ---- the system work the program cannot avoid, done bare -----------------------------------
