@@ -1,19 +1,23 @@
 #!/usr/bin/env bash
 # Usage: bench/run_activation_bench.sh [ARCH] [-- arguments for "activation_bench run"]
+# ARCH: i686 or x86_64, by default the build that scripts/run.sh starts.
 # Runs the activation benchmark against the real program under Wine, on a private Xvfb
 # display, inside a Wine virtual desktop with a taskbar (the end-to-end tests' set-up), in
-# its own prefix build/ARCH/bench-prefix. Prints what the benchmark measures inside Wine, and
-# from Linux: what the program's hooks cost another program and the shell, and how often the
-# program's threads wake while nothing happens. Ends every process it started. Build first:
-# scripts/build.sh ARCH.
+# its own prefix build/ARCH/bench-prefix-MODE (MODE: the Wine mode of scripts/wine-env.sh).
+# Prints what the benchmark measures inside Wine, and from Linux: what the program's hooks
+# cost another program and the shell, and how often the program's threads wake while nothing
+# happens. Ends every process it started. Build first: scripts/build.sh ARCH.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-arch=${1:-i686}
+# shellcheck source=scripts/wine-env.sh
+source "$root/scripts/wine-env.sh"
+arch=${1:-$TAMEWIN_MAIN_ARCH}
+tamewin_require_arch "$arch"
 [ $# -gt 0 ] && shift
 [ "${1:-}" = "--" ] && shift
 bin="$root/build/$arch"
 bench="$bin/bench/activation_bench.exe"
-prefix="$bin/bench-prefix"
+prefix="$bin/bench-prefix-$TAMEWIN_WINE_ARCH"
 if [ ! -f "$bench" ] || [ ! -f "$bin/tamewin.exe" ]; then
   echo "build first: scripts/build.sh $arch" >&2
   exit 1

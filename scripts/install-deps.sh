@@ -1,27 +1,32 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages needed to cross-build the program and run it under Wine.
-# Idempotent: packages already present are skipped quickly.
+# Wine's 32-bit part (the i386 architecture and wine32) only where this machine can run it.
+# Idempotent: with everything present it changes nothing and needs no root.
 set -euo pipefail
+# shellcheck source=scripts/wine-env.sh
+source "$(dirname "$0")/wine-env.sh"
 
 pkgs=(cmake ninja-build mingw-w64 g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest
-      wine wine64 wine32:i386 xvfb xdotool x11-utils imagemagick python3 procps)
+      wine wine64 xvfb xdotool x11-utils imagemagick python3 procps)
+add_i386=0
+if [ "$TAMEWIN_RUNS_32BIT" = 1 ]; then
+  pkgs+=(wine32:i386)
+  dpkg --print-foreign-architectures | grep -qx i386 || add_i386=1
+fi
 
 missing=()
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  dpkg --add-architecture i386
-  missing=("${pkgs[@]}")
-else
-  for p in "${pkgs[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-  done
-fi
+for p in "${pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ "$add_i386" = 0 ] && [ ${#missing[@]} -eq 0 ] && exit 0
 
-if [ ${#missing[@]} -gt 0 ]; then
-  if [ "$(id -u)" -ne 0 ]; then
-    echo "install-deps: missing packages: ${missing[*]} (run as root to install them)" >&2
-    exit 1
-  fi
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+if [ "$(id -u)" -ne 0 ]; then
+  what="packages: ${missing[*]}"
+  [ "$add_i386" = 1 ] && what="$what; the i386 architecture"
+  echo "install-deps: missing $what (run as root to install them)" >&2
+  exit 1
 fi
+[ "$add_i386" = 1 ] && dpkg --add-architecture i386
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # Builds the program and runs it under Wine inside a Wine virtual desktop (with a taskbar and
 # notification area) on the current X display, or on a private Xvfb display when there is none.
+# The i686 build where this machine runs 32-bit programs, else the x86_64 one (wine-env.sh).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=scripts/wine-env.sh
+source "$root/scripts/wine-env.sh"
 "$root/scripts/install-deps.sh"
-"$root/scripts/build.sh" i686
-prefix="$root/build/wineprefix-run"
+arch=$TAMEWIN_MAIN_ARCH
+"$root/scripts/build.sh" "$arch"
+prefix="$root/build/wineprefix-run-$TAMEWIN_WINE_ARCH"
 "$root/scripts/wine-prefix.sh" "$prefix" Tamewin
 if [ -z "${DISPLAY:-}" ]; then
   # shellcheck source=scripts/xvfb.sh
@@ -13,6 +17,6 @@ if [ -z "${DISPLAY:-}" ]; then
   trap 'kill "$XVFB_PID" 2>/dev/null || true' EXIT
   echo "run: no X display; started Xvfb on $DISPLAY (watch it with: x11vnc -display $DISPLAY)"
 fi
-echo "run: starting tamewin.exe on $DISPLAY; its icon is at the right end of the Wine taskbar"
-WINEPREFIX="$prefix" WINEDEBUG=-all wine "$root/build/i686/tamewin.exe"
+echo "run: starting the $arch tamewin.exe on $DISPLAY; its icon is at the right end of the Wine taskbar"
+WINEPREFIX="$prefix" WINEDEBUG=-all wine "$root/build/$arch/tamewin.exe"
 WINEPREFIX="$prefix" wineserver -w

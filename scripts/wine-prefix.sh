@@ -2,12 +2,16 @@
 # Usage: wine-prefix.sh DIR [DESKTOP]
 # Makes a Wine prefix in DIR (once) in which every program runs inside one Wine virtual
 # desktop named DESKTOP (1024x768), so windows activate and the tray works without a window
-# manager, with a taskbar and notification area. The Mono and Gecko installers are suppressed so no dialog waits on the display.
+# manager, with a taskbar and notification area. The Mono and Gecko installers are suppressed so
+# no dialog waits on the display. A prefix belongs to the Wine mode that made it (wine-env.sh):
+# one made in the other mode is made again, never reused.
 set -euo pipefail
+# shellcheck source=scripts/wine-env.sh
+source "$(dirname "$0")/wine-env.sh"
 dir=$1
 desktop=${2:-Tamewin}
 export WINEPREFIX=$dir WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-if [ ! -f "$dir/.tamewin-ready" ]; then
+if [ "$(cat "$dir/.tamewin-ready" 2>/dev/null)" != "$TAMEWIN_WINE_ARCH" ]; then
   rm -rf "$dir"
   mkdir -p "$dir"
   wine wineboot -i >/dev/null 2>&1
@@ -17,5 +21,5 @@ if [ ! -f "$dir/.tamewin-ready" ]; then
   wine reg add "HKCU\\Software\\Wine\\Explorer\\Desktops\\$desktop" /v EnableShell /t REG_DWORD /d 1 /f \
     >/dev/null 2>&1
   wineserver -w
-  touch "$dir/.tamewin-ready"
+  echo "$TAMEWIN_WINE_ARCH" >"$dir/.tamewin-ready"
 fi

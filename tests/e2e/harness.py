@@ -13,8 +13,12 @@ import unittest
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[2]
-BIN = Path(os.environ.get("TAMEWIN_BIN", ROOT / "build" / "i686"))
-PREFIX = Path(os.environ.get("TAMEWIN_E2E_PREFIX", BIN / "e2e-prefix"))
+# The build under test and the Wine mode (scripts/wine-env.sh; ctest passes both). Each mode
+# has a prefix of its own, as a prefix made in one cannot serve the other.
+ARCH = os.environ.get("TAMEWIN_ARCH") or os.environ.get("TAMEWIN_MAIN_ARCH", "x86_64")
+BIN = Path(os.environ.get("TAMEWIN_BIN", ROOT / "build" / ARCH))
+WINE_MODE = os.environ.get("TAMEWIN_WINE_ARCH", "wow64")
+PREFIX = Path(os.environ.get("TAMEWIN_E2E_PREFIX", BIN / f"e2e-prefix-{WINE_MODE}"))
 DESKTOP = "TamewinE2E"
 IEXPLORE = r"C:\Program Files\Internet Explorer\iexplore.exe"
 

@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# The Wine mode of this machine, decided once and shared by every script that runs Wine.
+#
+# Sourced (by run.sh, test.sh, install-deps.sh, the benchmark): decides the mode, says it in one
+# line (once per run: children inherit the decision), and exports
+#   TAMEWIN_WINE_ARCH   wow64: 64-bit and 32-bit Windows programs (a WoW64 prefix)
+#                       win64: 64-bit Windows programs only, through Wine's 64-bit loader
+#   TAMEWIN_RUNS_32BIT  1 when this machine runs 32-bit Linux programs, else 0
+#   TAMEWIN_ARCHS       the builds whose programs run here ("i686 x86_64", or "x86_64")
+#   TAMEWIN_MAIN_ARCH   the build that run.sh starts
+#   TAMEWIN_WINE_WHY    why the mode was chosen
+# and, in win64 mode, puts a `wine` and a `wineserver` first on PATH that call the 64-bit ones.
+# Executed as `wine-env.sh ARCH COMMAND...` (ctest does this for the end-to-end tests), it runs
+# the command in that environment, or skips it (77) where programs of the build ARCH cannot run.
+#
+# Wine's 32-bit loader is itself a 32-bit Linux program, so a machine whose kernel refuses
+# those cannot run 32-bit Windows programs at all; and once wine32:i386 is installed, Debian's
+# `wine` always picks that loader, so even 64-bit programs must bypass it there.
+# TAMEWIN_WINE_ARCH=win64 forces the 64-bit-only mode on any machine.
+
+tamewin_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+# Runs an 93-byte static i386 Linux program that exits with 42. It needs nothing installed,
+# Wine least of all.
+tamewin_runs_32bit() {
+  local probe status=0
+  probe=$(mktemp)
+  printf '\177ELF\1\1\1\0\0\0\0\0\0\0\0\0\2\0\3\0\1\0\0\0\124\200\4\10\64\0\0\0\0\0\0\0' >"$probe"
+  printf '\0\0\0\0\64\0\40\0\1\0\0\0\0\0\0\0\1\0\0\0\0\0\0\0\0\200\4\10\0\200\4\10' >>"$probe"
+  printf '\135\0\0\0\135\0\0\0\5\0\0\0\0\20\0\0\61\333\263\52\61\300\100\315\200' >>"$probe"
+  chmod +x "$probe"
+  "$probe" 2>/dev/null || status=$?
+  rm -f "$probe"
+  [ "$status" -eq 42 ]
+}
+
+if [ -z "${TAMEWIN_RUNS_32BIT:-}" ]; then
+  if tamewin_runs_32bit; then TAMEWIN_RUNS_32BIT=1; else TAMEWIN_RUNS_32BIT=0; fi
+fi
+export TAMEWIN_RUNS_32BIT
+
+case "${TAMEWIN_WINE_ARCH:-}" in
+  win64)
+    TAMEWIN_WINE_WHY=${TAMEWIN_WINE_WHY:-"TAMEWIN_WINE_ARCH=win64 asks for it"} ;;
+  wow64 | "")
+    if [ "$TAMEWIN_RUNS_32BIT" = 1 ]; then
+      TAMEWIN_WINE_ARCH=wow64
+      TAMEWIN_WINE_WHY="this machine runs 32-bit Linux programs, so the 32-bit Wine loader can start"
+    elif [ "${TAMEWIN_WINE_ARCH:-}" = wow64 ]; then
+      echo "wine: TAMEWIN_WINE_ARCH=wow64, but this machine cannot run 32-bit Linux programs" >&2
+      return 1 2>/dev/null || exit 1
+    else
+      TAMEWIN_WINE_ARCH=win64
+      TAMEWIN_WINE_WHY="this machine cannot run 32-bit Linux programs (Exec format error), so the 32-bit Wine loader cannot start"
+    fi ;;
+  *)
+    echo "wine: TAMEWIN_WINE_ARCH must be win64 or wow64, not '$TAMEWIN_WINE_ARCH'" >&2
+    return 1 2>/dev/null || exit 1 ;;
+esac
+export TAMEWIN_WINE_ARCH TAMEWIN_WINE_WHY
+
+if [ "$TAMEWIN_WINE_ARCH" = win64 ]; then
+  export TAMEWIN_ARCHS="x86_64" TAMEWIN_MAIN_ARCH=x86_64 WINEARCH=win64
+  export WINELOADER=/usr/lib/wine/wine64
+  tamewin_wine_bin="$tamewin_root/build/wine64-bin"
+  if [ ! -x "$tamewin_wine_bin/wineserver" ]; then
+    mkdir -p "$tamewin_wine_bin"
+    printf '#!/bin/sh\nexport WINELOADER=/usr/lib/wine/wine64\nexec /usr/lib/wine/wine64 "$@"\n' \
+      >"$tamewin_wine_bin/wine"
+    printf '#!/bin/sh\nexec /usr/lib/wine/wineserver64 "$@"\n' >"$tamewin_wine_bin/wineserver"
+    chmod +x "$tamewin_wine_bin/wine" "$tamewin_wine_bin/wineserver"
+  fi
+  case ":$PATH:" in
+    *":$tamewin_wine_bin:"*) ;;
+    *) export PATH="$tamewin_wine_bin:$PATH" ;;
+  esac
+else
+  export TAMEWIN_ARCHS="i686 x86_64" TAMEWIN_MAIN_ARCH=i686
+fi
+
+if [ -z "${TAMEWIN_WINE_SAID:-}" ]; then
+  if [ "$TAMEWIN_WINE_ARCH" = win64 ]; then
+    echo "wine: 64-bit only mode (x86_64 programs; i686 programs not run): $TAMEWIN_WINE_WHY"
+  else
+    echo "wine: WoW64 mode (i686 and x86_64 programs): $TAMEWIN_WINE_WHY"
+  fi
+  export TAMEWIN_WINE_SAID=1
+fi
+
+# Ends with the status ctest reports as skipped (77) when programs of the build $1 (i686,
+# x86_64) cannot run in this mode.
+tamewin_require_arch() {
+  if [[ " $TAMEWIN_ARCHS " != *" $1 "* ]]; then
+    echo "not run: $1 programs need the WoW64 mode, and $TAMEWIN_WINE_WHY"
+    exit 77
+  fi
+}
+
+if [ "${BASH_SOURCE[0]}" = "$0" ] && [ $# -gt 1 ]; then
+  tamewin_require_arch "$1"
+  shift
+  exec "$@"
+fi
