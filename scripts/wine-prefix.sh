@@ -11,7 +11,9 @@ source "$(dirname "$0")/wine-env.sh"
 dir=$1
 desktop=${2:-Tamewin}
 export WINEPREFIX=$dir WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-if [ "$(cat "$dir/.tamewin-ready" 2>/dev/null)" != "$TAMEWIN_WINE_ARCH" ]; then
+# The marker names the mode and the version of this set-up.
+ready="$TAMEWIN_WINE_ARCH 2"
+if [ "$(cat "$dir/.tamewin-ready" 2>/dev/null)" != "$ready" ]; then
   rm -rf "$dir"
   mkdir -p "$dir"
   wine wineboot -i >/dev/null 2>&1
@@ -20,6 +22,9 @@ if [ "$(cat "$dir/.tamewin-ready" 2>/dev/null)" != "$TAMEWIN_WINE_ARCH" ]; then
   # The desktop's own taskbar, with its notification area.
   wine reg add "HKCU\\Software\\Wine\\Explorer\\Desktops\\$desktop" /v EnableShell /t REG_DWORD /d 1 /f \
     >/dev/null 2>&1
+  # A program that crashes ends at once, reported on standard error, instead of waiting in
+  # a crash dialog that nobody will close.
+  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
   wineserver -w
-  echo "$TAMEWIN_WINE_ARCH" >"$dir/.tamewin-ready"
+  echo "$ready" >"$dir/.tamewin-ready"
 fi
