@@ -34,6 +34,16 @@ TwipsPerPixel ScreenTwipsPerPixel() {
             TwipsPerPixelFor(::GetDeviceCaps(screen.get(), LOGPIXELSY))};
 }
 
+TwipsPerPixel TwipsPerPixelAt(UINT dpi) {
+    const int32_t scale = TwipsPerPixelFor(static_cast<int>(dpi));
+    return {scale, scale};
+}
+
+UINT ScreenDpi() {
+    win32::WindowDc screen(nullptr);
+    return static_cast<UINT>(std::max(1, ::GetDeviceCaps(screen.get(), LOGPIXELSY)));
+}
+
 PictureBox::PictureBox(TwipsPerPixel twipsPerPixel)
     : twipsPerPixel_(twipsPerPixel),
       foreColor_(RGB(0, 0, 0)),
@@ -66,6 +76,21 @@ void PictureBox::SetWidthTwips(double twips) {
 
 void PictureBox::SetHeightTwips(double twips) {
     Resize(widthTwips_, twips);
+}
+
+void PictureBox::SetTwipsPerPixel(TwipsPerPixel twipsPerPixel) {
+    if (twipsPerPixel.x < 1 || twipsPerPixel.y < 1) {
+        throw diagnostics::RuntimeError(kErrInvalidArgument, "Invalid procedure call or argument",
+                                        "PictureBox");
+    }
+    if (twipsPerPixel.x == twipsPerPixel_.x && twipsPerPixel.y == twipsPerPixel_.y) {
+        return;
+    }
+    const double width = widthTwips_;
+    const double height = heightTwips_;
+    Resize(0, 0);  // drops the picture of the old scale
+    twipsPerPixel_ = twipsPerPixel;
+    Resize(width, height);
 }
 
 int32_t PictureBox::WidthPixels() const {

@@ -20,6 +20,10 @@ struct TwipsPerPixel {
 
 // 1440 divided by the screen's logical pixels per inch, per axis, as whole numbers.
 TwipsPerPixel ScreenTwipsPerPixel();
+// The same for another DPI, on both axes.
+TwipsPerPixel TwipsPerPixelAt(UINT dpi);
+// The screen's logical pixels per inch, vertically.
+UINT ScreenDpi();
 
 // The surface's font as a description; whoever draws text creates the font from it.
 struct PictureFont {
@@ -50,6 +54,9 @@ class PictureBox {
     void SetWidthTwips(double twips);
     double HeightTwips() const { return heightTwips_; }
     void SetHeightTwips(double twips);
+    // Changing the scale makes a new bitmap at the new pixel size, filled with the back
+    // colour: the picture is to be drawn again.
+    void SetTwipsPerPixel(TwipsPerPixel twipsPerPixel);
     int32_t TwipsPerPixelX() const { return twipsPerPixel_.x; }
     int32_t TwipsPerPixelY() const { return twipsPerPixel_.y; }
     int32_t WidthPixels() const;

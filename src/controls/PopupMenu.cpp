@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "controls/PictureBox.h"
 #include "diagnostics/RuntimeError.h"
 #include "win32/Handles.h"
 
@@ -57,11 +58,6 @@ struct Item {
     }
 };
 
-UINT ScreenDpi() {
-    win32::WindowDc screen(nullptr);
-    return static_cast<UINT>(std::max(1, ::GetDeviceCaps(screen.get(), LOGPIXELSY)));
-}
-
 // GetDpiForMonitor exists from Windows 8.1 on; before that every monitor has the screen's DPI.
 using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
 constexpr int kEffectiveDpi = 0;
@@ -83,7 +79,7 @@ GetDpiForMonitorFn LoadGetDpiForMonitor() {
         reinterpret_cast<void (*)()>(::GetProcAddress(shcore.get(), "GetDpiForMonitor")));
 }
 
-UINT MonitorDpi(HMONITOR monitor) {
+UINT SystemMonitorDpi(HMONITOR monitor) {
     static const GetDpiForMonitorFn getDpiForMonitor = LoadGetDpiForMonitor();
     UINT x = 0;
     UINT y = 0;
@@ -183,11 +179,13 @@ class Subclass {
 
 }  // namespace
 
+PopupMenu::MonitorDpiFn PopupMenu::MonitorDpi = &SystemMonitorDpi;
+
 class PopupMenu::Impl {
   public:
     explicit Impl(PopupMenu& outer)
         : outer_(outer),
-          dpi_(MonitorDpi(::MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY))) {}
+          dpi_(PopupMenu::MonitorDpi(::MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY))) {}
 
     HWND owner = nullptr;
     HIMAGELIST images = nullptr;
@@ -247,13 +245,15 @@ class PopupMenu::Impl {
         return SIZE{std::max<LONG>(0, width), std::max<LONG>(0, height)};
     }
 
+    UINT dpi() const { return dpi_; }
+
     int32_t Show(int32_t x, int32_t y, int32_t flags, bool returnIndex) {
         if (showing_ || !::IsWindow(owner) || ChildrenOf(0).empty()) {
             return 0;
         }
         const POINT point{x, y};
         const HMONITOR monitor = ::MonitorFromPoint(point, MONITOR_DEFAULTTONEAREST);
-        dpi_ = MonitorDpi(monitor);
+        dpi_ = PopupMenu::MonitorDpi(monitor);
         fonts_.dpi = 0;  // read the menu font again: the user may have changed it
         OpenState open(*this);
         win32::Menu menu = BuildMenu(0);
@@ -720,6 +720,10 @@ int32_t PopupMenu::ItemCount() const {
 
 int32_t PopupMenu::ItemLevel(int32_t index) const {
     return impl_->At(index).parent;
+}
+
+UINT PopupMenu::Dpi() const {
+    return impl_->dpi();
 }
 
 int32_t PopupMenu::ItemHeight(int32_t index) const {

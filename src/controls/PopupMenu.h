@@ -47,6 +47,8 @@ class PopupMenu {
     void SetItemOwnerDraw(int32_t index, bool ownerDraw);
     int32_t ItemCount() const;
     int32_t ItemLevel(int32_t index) const;  // the parent's index: 0 for the top level
+    // The DPI sizes are given for: the one of the monitor the menu last opened on.
+    UINT Dpi() const;
     // Pixels, at the current DPI, exactly as the open menu is told (MeasureItem included).
     int32_t ItemHeight(int32_t index) const;
     void SetItemChecked(int32_t index, bool checked);
@@ -79,6 +81,11 @@ class PopupMenu {
         DrawItem;
     // Raised when the open menu highlights an item of this menu.
     std::function<void(int32_t& item, bool& enabled, bool& separator)> ItemHighlight;
+
+    // The DPI of a monitor, as the system gives it; tests put another in its place to open
+    // the menu at a DPI their display lacks.
+    using MonitorDpiFn = UINT (*)(HMONITOR monitor);
+    static MonitorDpiFn MonitorDpi;
 
   private:
     class Impl;

@@ -120,8 +120,8 @@ bool WinHook::Impl::StartMouse() {
 bool WinHook::Impl::StartStandard() {
     Shared& state = shared();
     state.standard.push_back(this);  // before the hook, which looks the control up here
-    foreground_.reset(::SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, nullptr,
-                                        &Impl::OnWinEvent, 0, 0, WINEVENT_OUTOFCONTEXT));
+    foreground_.reset(SetWinEventHookImpl(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, nullptr,
+                                          &Impl::OnWinEvent, 0, 0, WINEVENT_OUTOFCONTEXT));
     if (!state.foregroundEventsSeen) {
         cbt_ = DesktopHook::Install(hwnd(), generation_);
     }
@@ -217,6 +217,8 @@ LRESULT CALLBACK WinHook::Impl::OnLowLevelMouse(int code, WPARAM wParam, LPARAM 
     }
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
+
+WinHook::SetWinEventHookFn WinHook::SetWinEventHookImpl = &::SetWinEventHook;
 
 WinHook::WinHook(HookKind kind) : impl_(std::make_unique<Impl>(*this, kind)) {}
 

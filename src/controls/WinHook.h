@@ -54,6 +54,10 @@ class WinHook {
     // True while activations also come through the desktop-wide CBT hook.
     bool UsesCbtHook() const;
 
+    // The system's SetWinEventHook; tests put a refusing one in its place.
+    using SetWinEventHookFn = decltype(&::SetWinEventHook);
+    static SetWinEventHookFn SetWinEventHookImpl;
+
   private:
     class Impl;
     std::unique_ptr<Impl> impl_;

@@ -212,8 +212,10 @@ int16_t HandleError(const std::string& module, const std::string& procedure) {
     });
     diagnostics::TryStep([&] {
         std::string message = ErrorMessageText(exePath, error, module, procedure);
+        // A tray program owns no window in front: the box brings itself there, as every scan
+        // waits for the answer.
         switch (ShowMessageBox(nullptr, message.c_str(), "Unexpected Error",
-                               MB_ABORTRETRYIGNORE | MB_ICONSTOP)) {
+                               MB_ABORTRETRYIGNORE | MB_ICONSTOP | MB_SETFOREGROUND | MB_TOPMOST)) {
             case IDRETRY:
                 choice = kRetry;
                 break;

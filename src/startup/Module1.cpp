@@ -1,17 +1,22 @@
 #include "startup/Module1.h"
 
+#include <algorithm>
+
+#include "diagnostics/RuntimeError.h"
 #include "diagnostics/modTrace.h"
+#include "registry/WINAPI32.h"
 #include "startup/clstamewin.h"
 #include "win32/Handles.h"
 
 namespace Module1 {
 
 std::vector<WindowRecord> colWindows;
-std::vector<int32_t> colFrames;
+std::vector<FrameThread> colFrames;
 std::optional<std::vector<std::string>> colInstances;
 std::unique_ptr<clstamewin> objApp;
 int32_t MenuX = 0;
 int32_t MenuY = 0;
+CreateMutexFn CreateInstanceMutex = &::CreateMutexA;
 
 namespace {
 
@@ -32,8 +37,11 @@ std::string DesktopName() {
 
 bool AnotherCopyRunning() {
     std::string name = "Local\\IETamewin.Instance." + DesktopName();
-    g_instanceMutex.reset(::CreateMutexA(nullptr, FALSE, name.c_str()));
-    return g_instanceMutex && ::GetLastError() == ERROR_ALREADY_EXISTS;
+    win32::Handle mutex(CreateInstanceMutex(nullptr, FALSE, name.c_str()));
+    const DWORD error = ::GetLastError();
+    g_instanceMutex = std::move(mutex);
+    // A copy running elevated owns a mutex that this one may not open: it runs all the same.
+    return error == ERROR_ALREADY_EXISTS || (!g_instanceMutex && error == ERROR_ACCESS_DENIED);
 }
 
 // Text of a window through one of the "A" calls, cut at 254 characters like its buffer.
@@ -56,6 +64,41 @@ bool Main() {
     diagnostics::TryStep([&] { objApp = std::make_unique<clstamewin>(); });
     modTrace::TraceExit(kModule, "Sub Main", "");
     return objApp != nullptr;
+}
+
+void EndProgram() {
+    if (objApp) {
+        objApp->Shutdown();
+        objApp.reset();
+    }
+}
+
+FrameThread::FrameThread(int32_t threadId)
+    : ThreadId(threadId), Thread(::OpenThread(SYNCHRONIZE, FALSE, static_cast<DWORD>(threadId))) {}
+
+bool FrameThread::Ended() const {
+    return Thread && ::WaitForSingleObject(Thread.get(), 0) == WAIT_OBJECT_0;
+}
+
+void ForgetEndedFrames() {
+    std::vector<int32_t> ended;
+    for (const FrameThread& frame : colFrames) {
+        if (frame.Ended() && std::find(ended.begin(), ended.end(), frame.ThreadId) == ended.end()) {
+            ended.push_back(frame.ThreadId);
+        }
+    }
+    if (ended.empty()) {
+        return;
+    }
+    std::erase_if(colFrames, [&](const FrameThread& frame) {
+        return std::find(ended.begin(), ended.end(), frame.ThreadId) != ended.end();
+    });
+    for (int32_t threadId : ended) {
+        diagnostics::TryStep([&] {
+            WINAPI32::DeleteRegString(WINAPI32::kLocalMachine, kInstancesKey,
+                                      std::to_string(threadId));
+        });
+    }
 }
 
 BOOL CALLBACK EnumWinProc(HWND hwnd, LPARAM) {

@@ -1,5 +1,8 @@
 #include "startup/clstamewin.h"
 
+#include <algorithm>
+#include <string_view>
+
 #include "diagnostics/RuntimeError.h"
 #include "registry/WINAPI32.h"
 #include "startup/Module1.h"
@@ -10,24 +13,55 @@ using namespace Module1;
 
 namespace {
 
-const std::string kInstancesKey = "Software\\Corvanta\\VIVurazoru\\Instances";
 const std::string kToolbarKey =
     "Software\\Microsoft\\Internet Explorer\\Extensions\\{CFF32220-C089-11d3-9A6C-00104BD4D490}";
+constexpr DWORD kLongestPath = 32768;  // the system's limit, with the NUL
+
+// The program's full path at any length; none when the system will not give it whole.
+std::optional<std::string> ProgramPath() {
+    std::string path(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD n =
+            clstamewin::ModuleFileName(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0) {
+            return std::nullopt;
+        }
+        if (n < path.size()) {  // a cut path fills the buffer
+            path.resize(n);
+            return path;
+        }
+        if (path.size() >= kLongestPath) {
+            return std::nullopt;
+        }
+        path.resize(std::min<size_t>(path.size() * 2, kLongestPath));
+    }
+}
 
 // The program's path with the extension written ".EXE", as the browser's button runs it.
-std::string ProgramExePath() {
-    char path[MAX_PATH] = {};
-    DWORD n = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string full(path, n < MAX_PATH ? n : 0);
-    size_t slash = full.find_last_of('\\');
-    size_t dot = full.find_last_of('.');
-    if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) {
-        full.resize(dot);
+std::optional<std::string> ProgramExePath() {
+    std::optional<std::string> full = ProgramPath();
+    if (!full) {
+        return std::nullopt;
     }
-    return full + ".EXE";
+    size_t slash = full->find_last_of('\\');
+    size_t dot = full->find_last_of('.');
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) {
+        full->resize(dot);
+    }
+    return *full + ".EXE";
+}
+
+bool FileExists(const std::string& path) {
+    // Past MAX_PATH an absolute path is only found with the \\?\ prefix.
+    const bool absolute = path.size() > 2 && path[1] == ':' && path[2] == '\\';
+    const std::string name = path.size() >= MAX_PATH && absolute ? "\\\\?\\" + path : path;
+    const DWORD attributes = ::GetFileAttributesA(name.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 }  // namespace
+
+clstamewin::ModuleFileNameFn clstamewin::ModuleFileName = &::GetModuleFileNameA;
 
 clstamewin::clstamewin() {
     // Each step is contained: one that fails leaves the next ones to run, so the program never
@@ -41,21 +75,13 @@ clstamewin::clstamewin() {
     TryStep([&] { RegisterToolbarButton(); });
     TryStep([&] { ClearInstances(); });
     TryStep([&] { RegisterOpenFrames(); });
-    TryStep([&] { NewMain->WinHook1.SetHookActive(true); });
-    TryStep([&] { NewMain->WinHook2.SetHookActive(true); });
-    if (NewMain->WinHook1.HookActive()) {
-        TryStep([&] { NewMain->ZTray1.SetToolTipText("IE Tamewin Enabled"); });
-    } else {
-        // The system refused the hook: say so rather than show blocking on.
-        TryStep([&] { NewMain->WinHook2.SetHookActive(false); });
-        NewMain->PresentBlocking(false, "IE Tamewin Disabled");
-    }
+    NewMain->SwitchBlockingOn("IE Tamewin Enabled");
 }
 
 clstamewin::~clstamewin() = default;
 
 void clstamewin::ClearInstances() {
-    TryStep([&] { colInstances = WINAPI32::EnumKeyValues(kInstancesKey); });
+    TryStep([&] { colInstances = WINAPI32::EnumKeyValues(Module1::kInstancesKey); });
     if (colInstances) {
         for (const std::string& name : *colInstances) {
             // Only names that read as numbers are thread ids of an earlier run.
@@ -69,7 +95,7 @@ void clstamewin::RegisterOpenFrames() {
     ::EnumWindows(&EnumWinProc, 0);
     for (const WindowRecord& record : colWindows) {
         if (record.ClassName == "IEFrame") {
-            colFrames.push_back(record.ThreadId);
+            colFrames.emplace_back(record.ThreadId);
             AddInstance(record.ThreadId);
         }
     }
@@ -78,33 +104,57 @@ void clstamewin::RegisterOpenFrames() {
 void clstamewin::AddInstance(int32_t threadId) {
     // Creates the value when it is missing; a value already there (a second frame of the
     // same thread) stays as it is.
-    WINAPI32::regstring(WINAPI32::kLocalMachine, kInstancesKey, std::to_string(threadId), "0");
+    WINAPI32::regstring(WINAPI32::kLocalMachine, Module1::kInstancesKey, std::to_string(threadId),
+                        "0");
 }
 
 void clstamewin::RemoveInstance(int32_t threadId) {
-    WINAPI32::DeleteRegString(WINAPI32::kLocalMachine, kInstancesKey, std::to_string(threadId));
+    WINAPI32::DeleteRegString(WINAPI32::kLocalMachine, Module1::kInstancesKey,
+                              std::to_string(threadId));
 }
 
 void clstamewin::RegisterToolbarButton() {
-    const std::pair<const char*, std::string> values[] = {
-        {"Default Visible", "Yes"},
-        {"ButtonText", "Ie Tamewin"},
-        {"Exec", ProgramExePath()},
-        {"HotIcon", ProgramExePath() + ",104"},
-        {"Icon", ProgramExePath() + ",103"},
-        {"ToolTip", "Ie Tamewin"},
-        {"CLSID", "{1FBA04EE-3024-11D2-8F1F-0000F87ABD16}"},
-        {"MenuText", "Ie Tamewin"},
+    const std::optional<std::string> exe = ProgramExePath();
+    const std::string path = exe.value_or("");
+    const struct {
+        const char* name;
+        std::string data;
+        bool namesProgram;
+    } values[] = {
+        {"Default Visible", "Yes", false},
+        {"ButtonText", "Ie Tamewin", false},
+        {"Exec", path, true},
+        {"HotIcon", path + ",104", true},
+        {"Icon", path + ",103", true},
+        {"ToolTip", "Ie Tamewin", false},
+        {"CLSID", "{1FBA04EE-3024-11D2-8F1F-0000F87ABD16}", false},
+        {"MenuText", "Ie Tamewin", false},
     };
-    for (const auto& [name, data] : values) {
-        WINAPI32::regstring(WINAPI32::kLocalMachine, kToolbarKey, name, data);
+    bool replacePaths = false;
+    for (const auto& value : values) {
+        if (value.namesProgram && !exe) {
+            continue;  // never a cut path
+        }
+        if (replacePaths && value.namesProgram) {
+            WINAPI32::RegCreateString(WINAPI32::kLocalMachine, kToolbarKey, value.name, value.data);
+            continue;
+        }
+        const std::string stored =
+            WINAPI32::regstring(WINAPI32::kLocalMachine, kToolbarKey, value.name, value.data);
+        if (std::string_view(value.name) == "Exec" && stored != value.data && !FileExists(stored)) {
+            // The button's program has moved or gone: the button would stay dead for good.
+            // A program file that exists may be another installed copy's, and stays.
+            replacePaths = true;
+            WINAPI32::RegCreateString(WINAPI32::kLocalMachine, kToolbarKey, value.name, value.data);
+        }
     }
 }
 
 void clstamewin::Teardown() {
-    for (int32_t threadId : colFrames) {
-        TryStep([&] { RemoveInstance(threadId); });
+    for (const FrameThread& frame : colFrames) {
+        TryStep([&] { RemoveInstance(frame.ThreadId); });
     }
+    colFrames.clear();
     colInstances.reset();
     colWindows.clear();
     if (NewMain) {
@@ -115,11 +165,21 @@ void clstamewin::Teardown() {
     }
 }
 
-void clstamewin::NewMain_ExitForm() {
-    TryStep([&] { NewMain->ZTray1.SetIconVisible(false); });
-    TryStep([&] { NewMain->Unload(); });
-    TryStep([&] { NewMain.reset(); });
+void clstamewin::Shutdown() {
+    if (shutDown_) {
+        return;
+    }
+    shutDown_ = true;
+    if (NewMain) {
+        TryStep([&] { NewMain->ZTray1.SetIconVisible(false); });
+        TryStep([&] { NewMain->Unload(); });
+        TryStep([&] { NewMain.reset(); });
+    }
     Teardown();
+}
+
+void clstamewin::NewMain_ExitForm() {
+    Shutdown();
     // The exit comes from inside the form's own message handling: end here, without
     // returning into code of the form just released.
     ::ExitProcess(0);

@@ -1,8 +1,12 @@
 // The application object: builds everything at start, tears it down at exit.
 #pragma once
 
+#include <windows.h>
+
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 
 namespace ui {
 class frmmain;
@@ -22,12 +26,26 @@ class clstamewin {
     void AddInstance(int32_t threadId);
     void RemoveInstance(int32_t threadId);
 
+    // The browser's toolbar button and Tools-menu entry that start the program. A button of
+    // a program file that no longer exists is given this program's path; the paths are left
+    // out when the program's own cannot be read whole.
     void RegisterToolbarButton();
 
     // Deletes the start's register values and releases what the object holds.
     void Teardown();
-    // The main form's ExitForm event: removes the icon, tears down and ends the process.
+    // The orderly way out, run once however the program ends: removes the icon, unloads the
+    // form and tears down.
+    void Shutdown();
+    // The main form's ExitForm event: shuts down and ends the process.
     void NewMain_ExitForm();
 
+    // The call that reads the program's path; tests put one in its place to give the program
+    // a path the test system could not start it from.
+    using ModuleFileNameFn = DWORD(WINAPI*)(HMODULE, LPSTR, DWORD);
+    static ModuleFileNameFn ModuleFileName;
+
     std::unique_ptr<ui::frmmain> NewMain;
+
+  private:
+    bool shutDown_ = false;
 };

@@ -25,6 +25,7 @@ constexpr int32_t kShowDefault = 10;            // SW_SHOWDEFAULT
 constexpr uint32_t kSideBarStartColor = 13209;  // 0x003399: red 0x99, green 0x33, blue 0
 constexpr uint32_t kSideBarEndColor = 0;
 constexpr double kSideBarWidthTwips = 255;
+constexpr double kSideBarFontPoints = 9.75;
 
 std::vector<WORD> MenuIconIds() {
     std::vector<WORD> ids(kMenuIconCount, IDI_PROGRAM);
@@ -33,12 +34,13 @@ std::vector<WORD> MenuIconIds() {
 }
 constexpr int16_t kRightButton = 2;
 constexpr UINT kMenuDelayMs = 10;
-constexpr char kInstancesKey[] = "Software\\Corvanta\\VIVurazoru\\Instances";
 constexpr char kFrameClass[] = "IEFrame";
 
 bool OpenAtStart(int32_t threadId) {
     const auto& frames = Module1::colFrames;
-    return std::find(frames.begin(), frames.end(), threadId) != frames.end();
+    return std::any_of(frames.begin(), frames.end(), [&](const Module1::FrameThread& frame) {
+        return frame.ThreadId == threadId;
+    });
 }
 }  // namespace
 
@@ -95,6 +97,18 @@ void frmmain::BuildTrayMenu() {
     topLevel("-", -1, "");
     topLevel("E&xit", -1, "Exit");
 
+    PaintSideBar();
+
+    m_cMenu->SetItemChecked(kItemOn, true);
+    m_cMenu->SetItemChecked(kItemOff, false);
+}
+
+void frmmain::PaintSideBar() {
+    // Painted for the DPI the menu's items are measured at; the DPI first, so that measuring
+    // the items from here does not paint again.
+    sideBarDpi_ = m_cMenu->Dpi();
+    picSideBar.SetTwipsPerPixel(controls::TwipsPerPixelAt(sideBarDpi_));
+    picSideBar.SetWidthTwips(kSideBarWidthTwips);
     // The side bar runs the height of the top-level items.
     int32_t height = 0;
     for (int32_t i = 1; i <= m_cMenu->ItemCount(); ++i) {
@@ -102,9 +116,9 @@ void frmmain::BuildTrayMenu() {
             height += m_cMenu->ItemHeight(i);
         }
     }
-    picSideBar.SetWidthTwips(kSideBarWidthTwips);
     picSideBar.SetHeightTwips(static_cast<double>(height) * picSideBar.TwipsPerPixelY());
-    picSideBar.SetFont(controls::PictureFont{"Arial", 9.75, true, false, false, false});
+    const double points = kSideBarFontPoints * sideBarDpi_ / controls::ScreenDpi();
+    picSideBar.SetFont(controls::PictureFont{"Arial", points, true, false, false, false});
     picSideBar.SetForeColor(RGB(255, 255, 255));
 
     m_cLogo = std::make_unique<clogo>();
@@ -113,9 +127,12 @@ void frmmain::BuildTrayMenu() {
     m_cLogo->SetEndColor(kSideBarEndColor);
     m_cLogo->SetCaption(kMakerName);
     m_cLogo->Draw();
+}
 
-    m_cMenu->SetItemChecked(kItemOn, true);
-    m_cMenu->SetItemChecked(kItemOff, false);
+void frmmain::EnsureSideBar() {
+    if (m_cMenu->Dpi() != sideBarDpi_) {
+        PaintSideBar();
+    }
 }
 
 int32_t frmmain::SideBarWidth() const {
@@ -123,6 +140,7 @@ int32_t frmmain::SideBarWidth() const {
 }
 
 void frmmain::m_cMenu_MeasureItem(int32_t lMenuIndex, int32_t& lWidth, int32_t&) {
+    EnsureSideBar();  // the menu may open on a monitor of another DPI
     if (m_cMenu->ItemLevel(1) == m_cMenu->ItemLevel(lMenuIndex)) {
         lWidth += SideBarWidth() + 1;
     }
@@ -130,6 +148,7 @@ void frmmain::m_cMenu_MeasureItem(int32_t lMenuIndex, int32_t& lWidth, int32_t&)
 
 void frmmain::m_cMenu_DrawItem(HDC hDC, int32_t, int32_t& lLeft, int32_t& lTop, int32_t&,
                                int32_t& lBottom, bool& bDoDefault) {
+    EnsureSideBar();
     // The bar's slice at the item's own height, so the slices join down the menu.
     int32_t w = SideBarWidth();
     ::BitBlt(hDC, lLeft, lTop, w, lBottom - lTop, picSideBar.hDC(), 0, lTop, SRCCOPY);
@@ -139,10 +158,26 @@ void frmmain::m_cMenu_DrawItem(HDC hDC, int32_t, int32_t& lLeft, int32_t& lTop, 
 
 void frmmain::PresentBlocking(bool on, const std::string& toolTip) {
     using diagnostics::TryStep;
-    TryStep([&] { m_cMenu->SetItemChecked(kItemOn, on); });
-    TryStep([&] { m_cMenu->SetItemChecked(kItemOff, !on); });
+    // The menu is missing when the load failed; the icon still tells the state.
+    if (m_cMenu) {
+        TryStep([&] { m_cMenu->SetItemChecked(kItemOn, on); });
+        TryStep([&] { m_cMenu->SetItemChecked(kItemOff, !on); });
+    }
     TryStep([&] { ZTray1.SetImageNumber(on ? kImageOn : kImageOff); });
     TryStep([&] { ZTray1.SetToolTipText(toolTip); });
+}
+
+void frmmain::SwitchBlockingOn(const std::string& toolTip) {
+    using diagnostics::TryStep;
+    TryStep([&] { WinHook1.SetHookActive(true); });
+    TryStep([&] { WinHook2.SetHookActive(true); });
+    if (WinHook1.HookActive()) {
+        PresentBlocking(true, toolTip);
+    } else {
+        // The system refused the hook: say so rather than show blocking on.
+        TryStep([&] { WinHook2.SetHookActive(false); });
+        PresentBlocking(false, "IE Tamewin Disabled");
+    }
 }
 
 bool frmmain::TrayShowsBlockingOn() const {
@@ -180,9 +215,12 @@ void frmmain::WinHook1_WindowActivated(HWND activated) {
     if (activated == hwnd() || (m_cMenu && activated == m_cMenu->OwnerWindow())) {
         return;
     }
+    // A frame thread of the start that has ended gives its id back before the system can
+    // hand it to a new thread.
+    TryStep([&] { Module1::ForgetEndedFrames(); });
     // Nothing is kept from one activation to the next: a fresh register and snapshot.
     TryStep([&] { Module1::colWindows.clear(); });
-    TryStep([&] { Module1::colInstances = WINAPI32::EnumKeyValues(kInstancesKey); });
+    TryStep([&] { Module1::colInstances = WINAPI32::EnumKeyValues(Module1::kInstancesKey); });
     TryStep([&] { ::EnumWindows(&Module1::EnumWinProc, 0); });
     for (const Module1::WindowRecord& record : Module1::colWindows) {
         // The frames open at start are never closed, whatever the registry holds now.
@@ -229,6 +267,9 @@ void frmmain::ZTray1_MouseEvent(int16_t button) {
 
 void frmmain::Timer1_Timer() {
     Timer1.SetEnabled(false);  // one tick per right click
+    if (!m_cMenu) {
+        return;  // the load failed: there is no menu to show
+    }
     int32_t chosen = m_cMenu->ShowPopupMenu(Module1::MenuX, Module1::MenuY, 0, true);
     if (chosen <= 0) {
         return;
@@ -245,9 +286,7 @@ void frmmain::Timer1_Timer() {
 void frmmain::MenuCommand(const std::string& key) {
     using diagnostics::TryStep;
     if (key == "On") {
-        TryStep([&] { WinHook1.SetHookActive(true); });
-        TryStep([&] { WinHook2.SetHookActive(true); });
-        PresentBlocking(true, "Ie Tamewin Enabled");
+        SwitchBlockingOn("Ie Tamewin Enabled");
     } else if (key == "Off") {
         TryStep([&] { WinHook1.SetHookActive(false); });
         TryStep([&] { WinHook2.SetHookActive(false); });
@@ -258,9 +297,9 @@ void frmmain::MenuCommand(const std::string& key) {
         TryStep([&] { ShowAbout(); });
         // Blocking then follows what the tray shows: a click on the About window's link
         // has switched it to off.
-        bool on = TrayShowsBlockingOn();
-        TryStep([&] { WinHook1.SetHookActive(on); });
-        TryStep([&] { WinHook2.SetHookActive(on); });
+        if (TrayShowsBlockingOn()) {
+            SwitchBlockingOn(ZTray1.ToolTipText());
+        }
     } else if (key == "Exit") {
         ExitCommand();
     }
@@ -282,10 +321,14 @@ void frmmain::ShowAbout() {
 void frmmain::lbllink_Click() {
     using diagnostics::TryStep;
     TryStep([&] { WinHook1.SetHookActive(false); });
-    TryStep([&] { m_cMenu->SetItemChecked(kItemOn, false); });
+    if (m_cMenu) {
+        TryStep([&] { m_cMenu->SetItemChecked(kItemOn, false); });
+    }
     TryStep(
         [&] { mShellExecute::ShellOpen(kMakerWebAddress, kShowDefault, "", "", "open", nullptr); });
-    TryStep([&] { m_cMenu->SetItemChecked(kItemOff, true); });
+    if (m_cMenu) {
+        TryStep([&] { m_cMenu->SetItemChecked(kItemOff, true); });
+    }
     TryStep([&] { ZTray1.SetImageNumber(kImageOff); });
     TryStep([&] { ZTray1.SetToolTipText("IE Tamewin Disabled"); });
 }

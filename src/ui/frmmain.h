@@ -51,6 +51,9 @@ class frmmain : public win32::WindowBase {
     // Shows blocking on or off in the menu's check marks and the tray's image and tool tip.
     void PresentBlocking(bool on, const std::string& toolTip);
     bool TrayShowsBlockingOn() const;
+    // Switches both hooks on and shows blocking on with the tool tip; if the system refuses
+    // the activation hook, both stay off and the tray shows off.
+    void SwitchBlockingOn(const std::string& toolTip);
 
     // The tray menu's commands: by key ("On", "Off", "About", "Exit"), the maker's item, and
     // the About window's link.
@@ -71,6 +74,8 @@ class frmmain : public win32::WindowBase {
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
     void Form_Load();
+    void PaintSideBar();
+    void EnsureSideBar();
     int32_t SideBarWidth() const;
     void m_cMenu_MeasureItem(int32_t lMenuIndex, int32_t& lWidth, int32_t& lHeight);
     void m_cMenu_DrawItem(HDC hDC, int32_t lMenuIndex, int32_t& lLeft, int32_t& lTop,
@@ -80,6 +85,8 @@ class frmmain : public win32::WindowBase {
     void ZTray1_MouseEvent(int16_t button);
     void Timer1_Timer();
     void ExitCommand();
+
+    UINT sideBarDpi_ = 0;  // the DPI the side bar was painted for
 };
 
 }  // namespace ui

@@ -5,6 +5,8 @@ import unittest
 
 from harness import BIN, INSTANCES_KEY, E2ETestCase, WM_CLOSE, wait_for
 
+WM_QUIT = 0x0012
+
 
 class StartupTest(E2ETestCase):
     def test_starts_hidden_with_one_icon_and_ends_on_wm_close(self):
@@ -19,6 +21,18 @@ class StartupTest(E2ETestCase):
         s.post(main.hwnd, WM_CLOSE)
         wait_for(lambda: proc.poll() is not None, what="the program to end")
         wait_for(lambda: not s.tray_icons(), what="the icon to go")
+
+    def test_a_quit_request_ends_it_as_cleanly_as_exit(self):
+        s = self.s
+        frame = s.start_ie()
+        proc, main = s.start_tamewin()
+        self.assertIn(str(frame.tid), s.reg_values(INSTANCES_KEY) or {})
+        s.post(main.hwnd, WM_QUIT)
+        wait_for(lambda: proc.poll() is not None, what="the program to end")
+        self.assertEqual(proc.returncode, 0)
+        self.assertNotIn(str(frame.tid), s.reg_values(INSTANCES_KEY) or {},
+                         "the start's frame is left in the register")
+        self.assertEqual(s.tray_icons(), [], "the icon stays behind")
 
     def test_second_copy_ends_at_once_and_changes_nothing(self):
         s = self.s

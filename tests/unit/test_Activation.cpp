@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "TestWindows.h"
 #include "registry/WINAPI32.h"
@@ -75,7 +77,7 @@ TEST_F(Activation, ClosesFramesOfUnrecordedThreadsOnly) {
     ThreadWindow recorded("IEFrame", "recorded by name only");
     ThreadWindow popup("IEFrame", "popup");
     ThreadWindow dialog("#32770", "a browser dialog");
-    Module1::colFrames = {static_cast<int32_t>(startFrame.threadId())};
+    Module1::colFrames.emplace_back(static_cast<int32_t>(startFrame.threadId()));
     Record(startFrame.threadId());
     Record(recorded.threadId());
 
@@ -96,7 +98,7 @@ TEST_F(Activation, ANameThatIsNoNumberSpoilsNothing) {
     ThreadWindow startFrame("IEFrame", "start");
     ThreadWindow recorded("IEFrame", "recorded");
     ThreadWindow popup("IEFrame", "popup");
-    Module1::colFrames = {static_cast<int32_t>(startFrame.threadId())};
+    Module1::colFrames.emplace_back(static_cast<int32_t>(startFrame.threadId()));
     WINAPI32::RegCreateString(WINAPI32::kLocalMachine, kInstances, "abc", "0");
     Record(recorded.threadId());
     std::string padded = std::to_string(popup.threadId() + 1);
@@ -112,7 +114,7 @@ TEST_F(Activation, ANameThatIsNoNumberSpoilsNothing) {
 TEST_F(Activation, StartFramesStayWhenTheRegisterIsMissingOrUnreadable) {
     ThreadWindow startFrame("IEFrame", "start");
     ThreadWindow popup("IEFrame", "popup");
-    Module1::colFrames = {static_cast<int32_t>(startFrame.threadId())};
+    Module1::colFrames.emplace_back(static_cast<int32_t>(startFrame.threadId()));
 
     Activate(popup.hwnd());  // no key at all
     EXPECT_EQ(popup.closes(), 1);
@@ -133,4 +135,28 @@ TEST(CheckThreadId, ComparesNamesAsNumbers) {
     EXPECT_EQ(form.CheckThreadId(8), 0);
     Module1::colInstances.reset();
     EXPECT_EQ(form.CheckThreadId(7), 0);
+}
+
+TEST_F(Activation, AnEndedFrameThreadOfTheStartGivesItsIdBack) {
+    // Two frames open at start; the first one's browser closes. Its id must leave the
+    // register before the system can give it to a new thread, whose pop-up would then be
+    // exempt for good.
+    auto closed = std::make_unique<ThreadWindow>("IEFrame", "closed after the start");
+    ThreadWindow open("IEFrame", "still open");
+    const auto closedId = static_cast<int32_t>(closed->threadId());
+    const auto openId = static_cast<int32_t>(open.threadId());
+    for (int32_t id : {closedId, openId}) {
+        Module1::colFrames.emplace_back(id);
+        Record(static_cast<DWORD>(id));
+    }
+    closed.reset();  // its thread ends
+
+    ThreadWindow other("TamewinOther", "activated");
+    Activate(other.hwnd());
+    ASSERT_EQ(Module1::colFrames.size(), 1u);
+    EXPECT_EQ(Module1::colFrames[0].ThreadId, openId);
+    const auto names = WINAPI32::EnumKeyValues(kInstances);
+    ASSERT_TRUE(names.has_value());
+    EXPECT_EQ(*names, std::vector<std::string>{std::to_string(openId)});
+    EXPECT_EQ(open.closes(), 0);
 }
