@@ -1,7 +1,7 @@
 """The frame register and the toolbar button, seen in the registry the program writes."""
 import unittest
 
-from harness import INSTANCES_KEY, TOOLBAR_KEY, E2ETestCase, WM_CLOSE, wait_for
+from harness import BIN, INSTANCES_KEY, TOOLBAR_KEY, E2ETestCase, WM_CLOSE, wait_for, windows_path
 
 REG_SZ = 1
 
@@ -39,17 +39,22 @@ class RegisterTest(E2ETestCase):
         self.assertEqual(set(s.reg_values(INSTANCES_KEY)), {"abc"})
         self.assertEqual(s.reg_values(TOOLBAR_KEY), toolbar)
 
-    def test_toolbar_values_are_only_ever_added(self):
+    def test_toolbar_values_are_added_and_a_dead_button_mended(self):
         s = self.s
+        ours = windows_path(BIN / "tamewin.EXE")
         s.reg_delete_tree(TOOLBAR_KEY)
         s.reg_set(TOOLBAR_KEY, "ButtonText", "My own text")
-        s.reg_set(TOOLBAR_KEY, "Exec", r"C:\old\place\TAMEWIN.EXE")
-        s.start_tamewin()
-        toolbar = wait_for(lambda: (lambda v: v if v and len(v) == 8 else None)(
-            s.reg_values(TOOLBAR_KEY)), what="the eight toolbar values")
-        self.assertEqual(toolbar["ButtonText"][1], "My own text")
-        self.assertEqual(toolbar["Exec"][1], r"C:\old\place\TAMEWIN.EXE")
-
+        # Another installed copy's button stays; a button whose program is gone takes ours.
+        for exec_value, expected in ((r"C:\windows\notepad.exe", r"C:\windows\notepad.exe"),
+                                     (r"C:\old\place\TAMEWIN.EXE", ours)):
+            s.reg_set(TOOLBAR_KEY, "Exec", exec_value)
+            proc, main = s.start_tamewin()
+            toolbar = wait_for(lambda: (lambda v: v if v and len(v) == 8 else None)(
+                s.reg_values(TOOLBAR_KEY)), what="the eight toolbar values")
+            self.assertEqual(toolbar["ButtonText"][1], "My own text")
+            self.assertEqual(toolbar["Exec"][1].lower(), expected.lower())
+            s.post(main.hwnd, WM_CLOSE)
+            wait_for(lambda: proc.poll() is not None, what="the program to end")
 
 if __name__ == "__main__":
     unittest.main()
