@@ -1,6 +1,7 @@
 #include "controls/DesktopHook.h"
 
 #include "controls/hook/HookChannel.h"
+#include "win32/Wait.h"
 
 namespace controls {
 
@@ -9,8 +10,85 @@ namespace {
 // How long switching on waits for the companion to install its hook.
 constexpr DWORD kCompanionStartMs = 5000;
 
-tamehook::Channel* ChannelOf(const win32::MappedView& view) {
-    return static_cast<tamehook::Channel*>(view.get());
+// The desktop's block, made once per process and kept for the life of the process: the
+// library copies in other programs open it by name at each activation.
+struct Block {
+    win32::Handle mapping;
+    win32::MappedView view;
+    tamehook::Channel* channel() const { return static_cast<tamehook::Channel*>(view.get()); }
+};
+
+// Security that lets every program read an object and none change it or its security, the
+// user's other programs included (the owner-rights entry takes the owner's implicit right to
+// change the security away). The handle of the process that makes the object has full access
+// all the same.
+class ReadOnlySecurity {
+  public:
+    ReadOnlySecurity() {
+        constexpr DWORD kRead = SECTION_QUERY | SECTION_MAP_READ | READ_CONTROL;
+        SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+        SID_IDENTIFIER_AUTHORITY creator = SECURITY_CREATOR_SID_AUTHORITY;
+        valid_ =
+            ::InitializeSid(&everyone_, &world, 1) && ::InitializeSid(&ownerRights_, &creator, 1);
+        if (valid_) {
+            *::GetSidSubAuthority(&everyone_, 0) = SECURITY_WORLD_RID;
+            *::GetSidSubAuthority(&ownerRights_, 0) = kOwnerRightsRid;
+            valid_ = ::InitializeAcl(&acl_.header, sizeof(acl_), ACL_REVISION) &&
+                     ::AddAccessAllowedAce(&acl_.header, ACL_REVISION, kRead, &everyone_) &&
+                     ::AddAccessAllowedAce(&acl_.header, ACL_REVISION, kRead, &ownerRights_) &&
+                     ::InitializeSecurityDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION) &&
+                     ::SetSecurityDescriptorDacl(&descriptor_, TRUE, &acl_.header, FALSE);
+        }
+    }
+    ReadOnlySecurity(const ReadOnlySecurity&) = delete;
+    ReadOnlySecurity& operator=(const ReadOnlySecurity&) = delete;
+
+    // Null when the system would not build it.
+    SECURITY_DESCRIPTOR* descriptor() { return valid_ ? &descriptor_ : nullptr; }
+
+  private:
+    static constexpr DWORD kOwnerRightsRid = 4;  // S-1-3-4, the owner rights
+    SID everyone_{};
+    SID ownerRights_{};
+    struct {
+        ACL header;
+        BYTE aces[2 * (sizeof(ACCESS_ALLOWED_ACE) + sizeof(SID))];
+    } acl_{};
+    SECURITY_DESCRIPTOR descriptor_{};
+    bool valid_ = false;
+};
+
+// Makes the block, readable by every program and writable through this process's handle
+// alone. Null when a block of that name exists already: made by another program, it is never
+// used, whatever it holds.
+Block MakeBlock() {
+    Block block;
+    char name[tamehook::kChannelNameSize];
+    if (!tamehook::ChannelName(name)) {
+        return block;
+    }
+    ReadOnlySecurity security;
+    if (security.descriptor() == nullptr) {
+        return block;
+    }
+    SECURITY_ATTRIBUTES attributes{sizeof(attributes), security.descriptor(), FALSE};
+    win32::Handle mapping(::CreateFileMappingA(INVALID_HANDLE_VALUE, &attributes, PAGE_READWRITE, 0,
+                                               sizeof(tamehook::Channel), name));
+    if (!mapping || ::GetLastError() == ERROR_ALREADY_EXISTS) {
+        return block;
+    }
+    block.view.reset(::MapViewOfFile(mapping.get(), FILE_MAP_READ | FILE_MAP_WRITE, 0, 0,
+                                     sizeof(tamehook::Channel)));
+    if (block.view) {
+        block.mapping = std::move(mapping);
+        ::InterlockedExchange(&block.channel()->owner, static_cast<LONG>(::GetCurrentProcessId()));
+    }
+    return block;
+}
+
+const Block& ProcessBlock() {
+    static const Block block = MakeBlock();
+    return block;
 }
 
 // The program's folder, with its final backslash; empty if the system cannot say.
@@ -32,28 +110,24 @@ std::string ProgramFolder() {
     return path;
 }
 
-// The other bitness's rundll32 and library name; false on a system with one bitness only.
-bool CompanionHost(std::string& host, const char*& library) {
-    char folder[MAX_PATH];
+// The companion's program and library, of the other bitness, beside the program; false on a
+// system that runs one bitness only.
+bool CompanionHost(const std::string& folder, std::string& host, std::string& library) {
 #ifdef _WIN64
-    const UINT length = ::GetSystemWow64DirectoryA(folder, MAX_PATH);
+    char wow64Folder[MAX_PATH];
+    const UINT length = ::GetSystemWow64DirectoryA(wow64Folder, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) {
         return false;
     }
-    host.assign(folder, length).append("\\rundll32.exe");
-    library = "tamehook32.dll";
+    host = folder + "tamehookhost32.exe";
+    library = folder + "tamehook32.dll";
 #else
     BOOL wow64 = FALSE;
     if (!::IsWow64Process(::GetCurrentProcess(), &wow64) || !wow64) {
         return false;
     }
-    const UINT length = ::GetSystemWindowsDirectoryA(folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) {
-        return false;
-    }
-    // Sysnative: the native system folder, which a 32-bit program's view hides.
-    host.assign(folder, length).append("\\Sysnative\\rundll32.exe");
-    library = "tamehook64.dll";
+    host = folder + "tamehookhost64.exe";
+    library = folder + "tamehook64.dll";
 #endif
     return true;
 }
@@ -79,7 +153,12 @@ std::unique_ptr<DesktopHook> DesktopHook::TryInstall(HWND receiver, LONG generat
     if (message == 0 || receiver == nullptr || !tamehook::ChannelName(name)) {
         return nullptr;
     }
+    tamehook::Channel* channel = ProcessBlock().channel();
+    if (channel == nullptr) {
+        return nullptr;
+    }
     std::unique_ptr<DesktopHook> hook(new DesktopHook);
+    hook->channel_ = channel;
     const std::string folder = ProgramFolder();
     hook->library_.reset(::LoadLibraryA((folder + "tamehook.dll").c_str()));
     if (!hook->library_) {
@@ -91,14 +170,7 @@ std::unique_ptr<DesktopHook> DesktopHook::TryInstall(HWND receiver, LONG generat
     if (procedure == nullptr) {
         return nullptr;
     }
-    hook->mapping_.reset(::CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                              sizeof(tamehook::Channel), name));
-    if (!hook->mapping_) {
-        return nullptr;
-    }
-    hook->view_.reset(::MapViewOfFile(hook->mapping_.get(), FILE_MAP_READ | FILE_MAP_WRITE, 0, 0,
-                                      sizeof(tamehook::Channel)));
-    if (!hook->view_ || !hook->Claim(receiver, generation)) {
+    if (!hook->Claim(receiver, generation)) {
         return nullptr;
     }
     // The posts come from other programs, some at a lower integrity level (a browser in
@@ -114,20 +186,16 @@ std::unique_ptr<DesktopHook> DesktopHook::TryInstall(HWND receiver, LONG generat
 
 void DesktopHook::StartCompanion(const std::string& folder) {
     std::string host;
-    const char* library = nullptr;
-    if (!CompanionHost(host, library)) {
-        return;
-    }
-    // rundll32 reports a missing library in a message box: look first.
-    const std::string libraryPath = folder + library;
-    if (::GetFileAttributesA(libraryPath.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    std::string library;
+    if (!CompanionHost(folder, host, library) ||
+        ::GetFileAttributesA(host.c_str()) == INVALID_FILE_ATTRIBUTES ||
+        ::GetFileAttributesA(library.c_str()) == INVALID_FILE_ATTRIBUTES) {
         return;
     }
     char readyName[tamehook::kCompanionReadyNameSize];
     tamehook::CompanionReadyName(readyName, ::GetCurrentProcessId());
     const win32::Handle ready(::CreateEventA(nullptr, TRUE, FALSE, readyName));
-    std::string commandLine = "\"" + host + "\" \"" + libraryPath + "\",HostCompanion " +
-                              std::to_string(::GetCurrentProcessId());
+    std::string commandLine = "\"" + host + "\" " + std::to_string(::GetCurrentProcessId());
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
@@ -140,26 +208,19 @@ void DesktopHook::StartCompanion(const std::string& folder) {
     // Switched on means watching: wait until the companion's hook is in place, or it ended.
     if (ready) {
         const HANDLE waitFor[] = {ready.get(), companion_.get()};
-        ::WaitForMultipleObjects(2, waitFor, FALSE, kCompanionStartMs);
+        win32::WaitHandlingSentMessages(2, waitFor, kCompanionStartMs);
     }
 }
 
 bool DesktopHook::Claim(HWND receiver, LONG generation) {
-    tamehook::Channel* channel = ChannelOf(view_);
     const LONG mine = tamehook::HandleBits(receiver);
-    const LONG current = channel->receiver;
-    // A block whose listener is gone (it ended without giving the block back) is free again.
+    const LONG current = channel_->receiver;
+    // One listener per desktop: another control of this process that still listens keeps it.
     if (current != 0 && current != mine && ::IsWindow(tamehook::HandleFromBits(current))) {
         return false;
     }
-    // Every program of the session registers the same message, so writing it is harmless
-    // even when the claim is lost below.
-    ::InterlockedExchange(&channel->message, static_cast<LONG>(ActivatedMessage()));
-    if (::InterlockedCompareExchange(&channel->receiver, mine, current) != current) {
-        return false;
-    }
+    tamehook::Publish(*channel_, mine, generation);
     claimed_ = mine;
-    ::InterlockedExchange(&channel->generation, generation);
     return true;
 }
 
@@ -169,10 +230,10 @@ DesktopHook::~DesktopHook() {
         ::TerminateProcess(companion_.get(), 0);
     }
     hook_.reset();
-    if (claimed_ != 0) {
+    if (claimed_ != 0 && channel_->receiver == claimed_) {
         // From now on the library finds nobody to post to; posts still on their way carry a
         // generation the receiver no longer accepts.
-        ::InterlockedCompareExchange(&ChannelOf(view_)->receiver, 0, claimed_);
+        tamehook::Publish(*channel_, 0, channel_->generation);
     }
 }
 

@@ -17,6 +17,7 @@
 #include <memory>
 #include <string>
 
+#include "controls/hook/HookChannel.h"
 #include "win32/Handles.h"
 
 namespace controls {
@@ -42,8 +43,7 @@ class DesktopHook {
     void StartCompanion(const std::string& folder);
 
     win32::Module library_;
-    win32::Handle mapping_;
-    win32::MappedView view_;
+    tamehook::Channel* channel_ = nullptr;  // the process's block, kept for the process's life
     LONG claimed_ = 0;  // the receiver written into the block, 0 before the claim
     win32::Hook hook_;
     win32::Handle companion_;  // the companion process, ended with the object

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "controls/DesktopHook.h"
+#include "controls/MouseWatch.h"
 #include "controls/hook/HookChannel.h"
 #include "win32/Handles.h"
 #include "win32/WindowBase.h"
@@ -25,20 +26,17 @@ class WinHook::Impl : public win32::WindowBase {
   private:
     void Stop();
     bool StartStandard();
-    bool StartMouse();
     void OnForeground(HWND hwnd);
     void RaiseWindowActivated(HWND hwnd);
     void DropPending();
 
     static void CALLBACK OnWinEvent(HWINEVENTHOOK hook, DWORD event, HWND hwnd, LONG object,
                                     LONG child, DWORD thread, DWORD time);
-    static LRESULT CALLBACK OnLowLevelMouse(int code, WPARAM wParam, LPARAM lParam);
 
     // What the process's controls share, all on the controls' thread.
     struct Shared {
         std::vector<Impl*> standard;  // active Standard controls (the WinEvent callback's lookup)
-        std::vector<Impl*> mouse;     // active Mouse controls, all served by one hook
-        win32::Hook mouseHook;
+        MouseWatch mouse{kMouseMessage};    // serves every active Mouse control
         bool foregroundEventsSeen = false;  // the system raises foreground events
     };
     static Shared& shared();
@@ -49,11 +47,12 @@ class WinHook::Impl : public win32::WindowBase {
     LONG generation_ = 0;  // counts switch-ons; the CBT posts carry the one they were made in
     win32::WinEventHook foreground_;
     std::unique_ptr<DesktopHook> cbt_;
+    HWND lastActivated_ = nullptr;  // the window of the last activation raised
 };
 
 namespace {
 
-constexpr char kReceiverClass[] = "TamewinHookReceiver";
+using tamehook::kReceiverClass;
 
 // Handles cross between 32-bit and 64-bit programs as their 32 significant bits.
 HWND HandleFromParam(WPARAM wParam) {
@@ -84,37 +83,21 @@ void WinHook::Impl::SetActive(bool active) {
         return;
     }
     ++generation_;
-    active_ = kind_ == HookKind::Standard ? StartStandard() : StartMouse();
+    active_ = kind_ == HookKind::Standard ? StartStandard() : shared().mouse.Add(hwnd());
 }
 
 void WinHook::Impl::Stop() {
     active_ = false;
+    lastActivated_ = nullptr;
     Shared& state = shared();
     if (kind_ == HookKind::Mouse) {
-        Erase(state.mouse, this);
-        if (state.mouse.empty()) {
-            state.mouseHook.reset();
-        }
+        state.mouse.Remove(hwnd());
     } else {
         cbt_.reset();
         foreground_.reset();
         Erase(state.standard, this);
     }
     DropPending();
-}
-
-bool WinHook::Impl::StartMouse() {
-    Shared& state = shared();
-    state.mouse.push_back(this);
-    if (!state.mouseHook) {
-        state.mouseHook.reset(::SetWindowsHookExA(WH_MOUSE_LL, &Impl::OnLowLevelMouse,
-                                                  ::GetModuleHandleA(nullptr), 0));
-    }
-    if (!state.mouseHook) {
-        state.mouse.pop_back();
-        return false;
-    }
-    return true;
 }
 
 bool WinHook::Impl::StartStandard() {
@@ -170,6 +153,15 @@ void WinHook::Impl::OnForeground(HWND hwnd) {
 }
 
 void WinHook::Impl::RaiseWindowActivated(HWND hwnd) {
+    // One activation can be told more than once: by the foreground event and the CBT hook,
+    // or twice by one of them. A window told again with no other activated in between is the
+    // same activation.
+    // Some systems also tell of an activation of no window, as the foreground passes between
+    // programs: no window was activated.
+    if (hwnd == nullptr || hwnd == lastActivated_) {
+        return;
+    }
+    lastActivated_ = hwnd;
     if (owner_.WindowActivated) {
         owner_.WindowActivated(hwnd);
     }
@@ -205,17 +197,6 @@ void CALLBACK WinHook::Impl::OnWinEvent(HWINEVENTHOOK hook, DWORD event, HWND hw
             ::PostMessageA(control->hwnd(), kForegroundMessage, reinterpret_cast<WPARAM>(hwnd), 0);
         }
     }
-}
-
-LRESULT CALLBACK WinHook::Impl::OnLowLevelMouse(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HC_ACTION && wParam == WM_RBUTTONDOWN) {
-        const POINT pt = reinterpret_cast<const MSLLHOOKSTRUCT*>(lParam)->pt;
-        for (const Impl* control : shared().mouse) {
-            ::PostMessageA(control->hwnd(), kMouseMessage, static_cast<WPARAM>(pt.x),
-                           static_cast<LPARAM>(pt.y));
-        }
-    }
-    return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 WinHook::SetWinEventHookFn WinHook::SetWinEventHookImpl = &::SetWinEventHook;

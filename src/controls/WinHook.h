@@ -5,7 +5,10 @@
 //
 // Hook procedures only record and post to the control's hidden receiving window; the events
 // are raised on the thread that owns the control, from its message loop, which must keep
-// running. Controls are used from that one thread.
+// running. Controls are used from that one thread. The low-level mouse hook runs on a thread
+// of its own (MouseWatch), so a busy controls' thread never holds the desktop's mouse.
+//
+// One activation is raised once, however many ways the system tells of it.
 //
 // Standard installs two watches: foreground events (SetWinEventHook, asynchronous, only this
 // program pays for them) and the desktop-wide CBT hook of the hook library tamehook.dll (called

@@ -35,6 +35,7 @@ std::vector<WORD> MenuIconIds() {
 constexpr int16_t kRightButton = 2;
 constexpr UINT kMenuDelayMs = 10;
 constexpr char kFrameClass[] = "IEFrame";
+constexpr UINT kScanMarker = WM_APP + 1;  // posted as a scan begins, see WinHook1_WindowActivated
 
 bool OpenAtStart(int32_t threadId) {
     const auto& frames = Module1::colFrames;
@@ -197,6 +198,9 @@ LRESULT frmmain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             // What taskkill (without /f) sends: leave as the Exit command does.
             ExitCommand();
             return 0;
+        case kScanMarker:
+            scanCovers_ = false;
+            return 0;
         case WM_QUERYENDSESSION:
             return TRUE;
         case WM_ENDSESSION:
@@ -215,6 +219,12 @@ void frmmain::WinHook1_WindowActivated(HWND activated) {
     if (activated == hwnd() || (m_cMenu && activated == m_cMenu->OwnerWindow())) {
         return;
     }
+    // Activations told before the last scan began are covered by it, since it took its
+    // snapshot after them: the marker posted then is still queued behind them.
+    if (scanCovers_) {
+        return;
+    }
+    scanCovers_ = hwnd() != nullptr && ::PostMessageA(hwnd(), kScanMarker, 0, 0);
     // A frame thread of the start that has ended gives its id back before the system can
     // hand it to a new thread.
     TryStep([&] { Module1::ForgetEndedFrames(); });

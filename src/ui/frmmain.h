@@ -86,7 +86,8 @@ class frmmain : public win32::WindowBase {
     void Timer1_Timer();
     void ExitCommand();
 
-    UINT sideBarDpi_ = 0;  // the DPI the side bar was painted for
+    UINT sideBarDpi_ = 0;      // the DPI the side bar was painted for
+    bool scanCovers_ = false;  // a scan's marker is queued: activations before it are covered
 };
 
 }  // namespace ui

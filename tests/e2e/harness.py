@@ -263,6 +263,9 @@ class Session:
         self.post(hwnd, WM_KEYDOWN, virtual_key, 0)
 
 
+MENU_CLASS = "#32768"
+
+
 class E2ETestCase(unittest.TestCase):
     """A fresh session per test, with the program's registry keys cleared first."""
 
@@ -271,3 +274,18 @@ class E2ETestCase(unittest.TestCase):
         self.addCleanup(self.s.close)
         self.s.reg_delete_tree(INSTANCES_KEY)
         self.s.reg_delete_tree(TOOLBAR_KEY)
+
+    def open_menu(self):
+        """Right-clicks the program's icon; returns the icon and the open menu."""
+        s = self.s
+        icon = s.tray_icons()[0]
+        s.click(*icon.center, button=3)
+        menu = wait_for(lambda: s.find_windows(cls=MENU_CLASS, visible=True), timeout=10,
+                        what="the tray menu")[0]
+        return icon, menu
+
+    def choose(self, accelerator):
+        _, menu = self.open_menu()
+        self.s.type_into(menu.hwnd, accelerator)
+        wait_for(lambda: not self.s.find_windows(cls=MENU_CLASS, visible=True),
+                 what="the menu to close")

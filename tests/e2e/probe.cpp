@@ -3,6 +3,7 @@
 // (same architecture, same registry view) and to post messages.
 #include <windows.h>
 #include <shellapi.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -123,6 +124,61 @@ int Registry(int argc, char** argv) {
     return 2;
 }
 
+// A hidden window of the browser's frame class that ignores WM_CLOSE and writes how many it
+// has had to a file: the program posts it one in every scan. Runs until ended.
+const char* g_sentinelFile = nullptr;
+int g_sentinelCloses = 0;
+
+LRESULT CALLBACK SentinelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg != WM_CLOSE) {
+        return ::DefWindowProcA(hwnd, msg, wParam, lParam);
+    }
+    if (FILE* f = std::fopen(g_sentinelFile, "w")) {
+        std::fprintf(f, "%d\n", ++g_sentinelCloses);
+        std::fclose(f);
+    }
+    return 0;
+}
+
+int Sentinel(const char* countFile) {
+    g_sentinelFile = countFile;
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = &SentinelProc;
+    wc.hInstance = ::GetModuleHandleA(nullptr);
+    wc.lpszClassName = "IEFrame";
+    ::RegisterClassA(&wc);
+    if (::CreateWindowExA(0, "IEFrame", "scan counter", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
+                          nullptr, nullptr, wc.hInstance, nullptr) == nullptr) {
+        return 1;
+    }
+    std::printf("ready\n");
+    std::fflush(stdout);
+    MSG msg;
+    while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        ::DispatchMessageA(&msg);
+    }
+    return 0;
+}
+
+// Whether a global hook library of the program is loaded into a program that has just shown
+// and activated a window of its own: this one.
+int HookLoaded() {
+    const HWND hwnd = ::CreateWindowExA(0, "STATIC", "hook probe", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                        50, 50, 200, 100, nullptr, nullptr, nullptr, nullptr);
+    ::SetForegroundWindow(hwnd);
+    const DWORD start = ::GetTickCount();
+    MSG msg;
+    while (::GetTickCount() - start < 500) {
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::DispatchMessageA(&msg);
+        }
+        ::Sleep(10);
+    }
+    std::printf("%d\n", ::GetModuleHandleA("tamehook.dll") != nullptr ? 1 : 0);
+    ::DestroyWindow(hwnd);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -130,7 +186,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr,
                      "usage: tameprobe windows | trayslots | post HWND MSG WPARAM LPARAM |\n"
                      "       notifydelete HWND ID | foreground | pixel X Y | record URL | "
-                     "taskbarcreated | activate HWND | regvalues PATH |\n"
+                     "taskbarcreated | activate HWND | notifyforeground HWND | sentinel FILE |\n"
+                     "       hookloaded | processes | regvalues PATH |\n"
                      "       regset PATH NAME DATA | regdelete PATH NAME | regdeletetree PATH\n");
         return 2;
     }
@@ -179,6 +236,21 @@ int main(int argc, char** argv) {
     } else if (cmd == "taskbarcreated") {
         return ::PostMessageA(HWND_BROADCAST, ::RegisterWindowMessageA("TaskbarCreated"), 0, 0) ? 0
                                                                                                 : 1;
+    } else if (cmd == "notifyforeground" && argc >= 3) {
+        // What Windows 10 and 11 raise at every activation, and Wine 8 never does.
+        ::NotifyWinEvent(EVENT_SYSTEM_FOREGROUND, ParseHwnd(argv[2]), OBJID_WINDOW, CHILDID_SELF);
+    } else if (cmd == "processes") {
+        const win32::Handle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+        PROCESSENTRY32 entry{};
+        entry.dwSize = sizeof(entry);
+        for (BOOL more = ::Process32First(snapshot.get(), &entry); more;
+             more = ::Process32Next(snapshot.get(), &entry)) {
+            std::printf("%lu\t%s\n", entry.th32ProcessID, entry.szExeFile);
+        }
+    } else if (cmd == "sentinel" && argc >= 3) {
+        return Sentinel(argv[2]);
+    } else if (cmd == "hookloaded") {
+        return HookLoaded();
     } else if (cmd == "activate" && argc >= 3) {
         HWND hwnd = ParseHwnd(argv[2]);
         ::ShowWindow(hwnd, SW_SHOW);

@@ -2,9 +2,7 @@
 import time
 import unittest
 
-from harness import INSTANCES_KEY, VK_DOWN, VK_RETURN, E2ETestCase, wait_for
-
-MENU_CLASS = "#32768"
+from harness import INSTANCES_KEY, MENU_CLASS, VK_DOWN, VK_RETURN, E2ETestCase, wait_for
 
 
 class MenuTest(E2ETestCase):
@@ -14,20 +12,6 @@ class MenuTest(E2ETestCase):
 
     def start(self):
         self.proc, self.main = self.s.start_tamewin()
-
-    def open_menu(self):
-        s = self.s
-        icon = s.tray_icons()[0]
-        s.click(*icon.center, button=3)
-        menu = wait_for(lambda: s.find_windows(cls=MENU_CLASS, visible=True), timeout=10,
-                        what="the tray menu")[0]
-        return icon, menu
-
-    def choose(self, accelerator):
-        _, menu = self.open_menu()
-        self.s.type_into(menu.hwnd, accelerator)
-        wait_for(lambda: not self.s.find_windows(cls=MENU_CLASS, visible=True),
-                 what="the menu to close")
 
     def assert_blocking(self, on):
         """A frame opened now is closed when blocking is on and survives when it is off."""

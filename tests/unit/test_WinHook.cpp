@@ -315,12 +315,21 @@ TEST_F(WinHookStandard, SharesItsReceiverThroughTheDesktopBlock) {
     const ChannelView channel;
     ASSERT_TRUE(channel);
     EXPECT_EQ(channel->receiver, tamehook::HandleBits(hook_.ReceiverWindow()));
-    EXPECT_EQ(static_cast<UINT>(channel->message), DesktopHook::ActivatedMessage());
+    EXPECT_EQ(channel->owner, static_cast<LONG>(::GetCurrentProcessId()));
+    // Every other program may only read it.
+    char name[tamehook::kChannelNameSize];
+    ASSERT_TRUE(tamehook::ChannelName(name));
+    EXPECT_FALSE(win32::Handle(::OpenFileMappingA(FILE_MAP_WRITE, FALSE, name)));
 
     // What the library posts: the generation read from the block tells stale posts apart.
-    const HWND desktop = ::GetDesktopWindow();
-    const HWND shell = ::GetShellWindow();
-    const UINT message = static_cast<UINT>(channel->message);
+    // Hidden windows: no real activation of theirs gets in the way.
+    const win32::Window staleWindow(::CreateWindowExA(0, "STATIC", "stale", WS_POPUP, 0, 0, 10, 10,
+                                                      nullptr, nullptr, nullptr, nullptr));
+    const win32::Window currentWindow(::CreateWindowExA(0, "STATIC", "current", WS_POPUP, 0, 0, 10,
+                                                        10, nullptr, nullptr, nullptr, nullptr));
+    const HWND desktop = staleWindow.get();
+    const HWND shell = currentWindow.get();
+    const UINT message = DesktopHook::ActivatedMessage();
     ::PostMessageA(hook_.ReceiverWindow(), message, reinterpret_cast<WPARAM>(desktop),
                    channel->generation - 1);
     ::PostMessageA(hook_.ReceiverWindow(), message, reinterpret_cast<WPARAM>(shell),
@@ -356,7 +365,7 @@ TEST_F(WinHookStandard, TheLibraryPostsActivationsToTheListener) {
     ASSERT_TRUE(PumpUntilActivated(FakeWindow(6)));
     EXPECT_EQ(activated_, (std::vector<HWND>{FakeWindow(1), FakeWindow(3), FakeWindow(6)}));
 
-    // The copy keeps the block it found: the listener, switching on again, finds it too.
+    // Nothing reaches a listener that is off; switched on again, it hears the library again.
     hook_.SetHookActive(false);
     library.Cbt(HCBT_ACTIVATE, FakeWindow(7));
     hook_.SetHookActive(true);
@@ -389,6 +398,129 @@ TEST(WinHookStandardLifetime, DestructionGivesTheDesktopBlockBack) {
     EXPECT_NE(channel->receiver, 0);
     hook.reset();
     EXPECT_EQ(channel->receiver, 0);
+}
+
+// A window that counts what is posted to it, on a thread of its own that waits for nothing
+// but its messages: another program as the hooks see it.
+class CountingWindow {
+  public:
+    CountingWindow() {
+        thread_.reset(::CreateThread(nullptr, 0, &CountingWindow::Run, this, 0, nullptr));
+        while (hwnd_ == nullptr && thread_ &&
+               ::WaitForSingleObject(thread_.get(), 10) == WAIT_TIMEOUT) {
+        }
+    }
+    ~CountingWindow() {
+        ::PostMessageA(hwnd_, kEnd, 0, 0);
+        ::WaitForSingleObject(thread_.get(), kDeadlineMs);
+    }
+    CountingWindow(const CountingWindow&) = delete;
+    CountingWindow& operator=(const CountingWindow&) = delete;
+
+    HWND hwnd() const { return hwnd_; }
+    // WM_CLOSE and registered messages: what a hooked program may have been steered to post.
+    LONG posted() const { return posted_; }
+    LONG nulls() const { return nulls_; }  // WM_NULL, posted by the test as a marker
+    LONG rightPresses() const { return rightPresses_; }
+
+  private:
+    static DWORD WINAPI Run(void* param) {
+        auto* self = static_cast<CountingWindow*>(param);
+        WNDCLASSA wc{};
+        wc.lpfnWndProc = &CountingWindow::Proc;
+        wc.hInstance = ::GetModuleHandleA(nullptr);
+        wc.lpszClassName = "TamewinCounting";
+        ::RegisterClassA(&wc);
+        const HWND hwnd =
+            ::CreateWindowExA(0, wc.lpszClassName, "another program", WS_POPUP | WS_VISIBLE, 600,
+                              400, 200, 150, nullptr, nullptr, wc.hInstance, nullptr);
+        ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        self->hwnd_ = hwnd;
+        MSG msg;
+        while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
+            if (msg.message == kEnd && msg.hwnd == hwnd) {
+                ::DestroyWindow(hwnd);
+                break;
+            }
+            if (msg.hwnd == hwnd && msg.message == WM_NULL) {
+                ::InterlockedIncrement(&self->nulls_);
+                continue;
+            }
+            if (msg.hwnd == hwnd && (msg.message == WM_CLOSE || msg.message >= 0xC000)) {
+                ::InterlockedIncrement(&self->posted_);
+                continue;
+            }
+            ::DispatchMessageA(&msg);
+        }
+        return 0;
+    }
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+        if (msg == WM_RBUTTONDOWN) {
+            auto* self =
+                reinterpret_cast<CountingWindow*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+            ::InterlockedIncrement(&self->rightPresses_);
+        }
+        return ::DefWindowProcA(hwnd, msg, wParam, lParam);
+    }
+
+    static constexpr UINT kEnd = WM_APP + 99;
+    win32::Handle thread_;
+    HWND volatile hwnd_ = nullptr;
+    volatile LONG posted_ = 0;
+    volatile LONG nulls_ = 0;
+    volatile LONG rightPresses_ = 0;
+};
+
+// Another program makes the desktop's block first and fills it to steer every hooked program:
+// WM_CLOSE to a window of its choice. The program must not take that block, and the library
+// must post nothing to that window. (Here the process plays both parts: the block's maker is
+// all that counts, and the program's state is made once per process.)
+int RefuseABlockMadeByAnother() {
+    const CountingWindow victim;
+    char name[tamehook::kChannelNameSize];
+    if (!tamehook::ChannelName(name)) {
+        return 2;
+    }
+    const win32::Handle mapping(::CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE,
+                                                     0, sizeof(tamehook::Channel), name));
+    const win32::MappedView view(::MapViewOfFile(mapping.get(), FILE_MAP_WRITE, 0, 0, 0));
+    if (!view) {
+        return 2;
+    }
+    auto* planted = static_cast<LONG*>(view.get());
+    const LONG victimBits = tamehook::HandleBits(victim.hwnd());
+    const LONG victimProcess = static_cast<LONG>(::GetCurrentProcessId());
+
+    int failures = 0;
+    WinHook hook(HookKind::Standard);
+    hook.SetHookActive(true);
+    if (!hook.HookActive() || hook.UsesCbtHook()) {
+        std::fprintf(stderr, "failed: the planted block is refused, foreground events remain\n");
+        ++failures;
+    }
+    // The other program, holding the block writable, names the victim after any claim: as
+    // the receiver of its process, and with WM_CLOSE as the message to post.
+    const LONG asReceiverOfItsProcess[] = {0, victimProcess, victimBits, WM_CLOSE};
+    const LONG withWmClose[] = {victimBits, WM_CLOSE, 0, 0};
+    const HookLibrary library;
+    for (const auto& fields : {asReceiverOfItsProcess, withWmClose}) {
+        std::copy(fields, fields + 4, planted);
+        library.Cbt(HCBT_ACTIVATE, FakeWindow(1));
+        library.CallWnd(FakeWindow(2), WM_ACTIVATE, WA_ACTIVE);
+    }
+    // A message posted after the library's would arrive after them.
+    ::PostMessageA(victim.hwnd(), WM_NULL, 0, 0);
+    PumpUntil([&] { return victim.nulls() > 0; });
+    if (victim.posted() != 0) {
+        std::fprintf(stderr, "failed: the library posted %ld messages to another program\n",
+                     victim.posted());
+        ++failures;
+    }
+    return failures;
+}
+
+TEST(WinHookChannelDeathTest, ABlockMadeByAnotherProgramChangesNothing) {
+    EXPECT_EXIT(std::exit(RefuseABlockMadeByAnother()), ::testing::ExitedWithCode(0), "");
 }
 
 // Foreground events and a missing library change the process for good: each case runs in a
@@ -503,6 +635,25 @@ class WinHookMouse : public ::testing::Test {
         witness_.SetHookActive(false);
     }
 
+    // Right-clicks at a point from a thread of its own, then notes whether the window under
+    // it had the press while the test's thread was still busy.
+    struct Clicker {
+        const CountingWindow* other;
+        POINT at;
+        volatile LONG busy;
+        volatile LONG arrivedWhileBusy;
+
+        static DWORD WINAPI Run(void* param) {
+            auto* c = static_cast<Clicker*>(param);
+            RightPress(c->at);
+            while (c->busy != 0 && c->other->rightPresses() == 0) {
+                ::Sleep(5);
+            }
+            c->arrivedWhileBusy = c->busy != 0 && c->other->rightPresses() > 0;
+            return 0;
+        }
+    };
+
     using Points = std::vector<std::pair<int32_t, int32_t>>;
     win32::Window target_ = MakeWindow(100, 100);
     WinHook hook_{HookKind::Mouse};
@@ -578,3 +729,20 @@ TEST_F(WinHookMouse, CarriesSignedCoordinates) {
 }
 
 }  // namespace
+
+TEST_F(WinHookMouse, ABusyControlsThreadHoldsNoClickOfAnotherProgram) {
+    hook_.SetHookActive(true);
+    const CountingWindow other;
+    const POINT at{700, 470};  // on the other program's window
+    // The click comes from another thread while this one, the controls' thread, is busy.
+    Clicker clicker{&other, at, 1, 0};
+    const win32::Handle thread(::CreateThread(nullptr, 0, &Clicker::Run, &clicker, 0, nullptr));
+    ASSERT_TRUE(thread);
+    ::Sleep(1000);
+    ::InterlockedExchange(&clicker.busy, 0);
+    ::WaitForSingleObject(thread.get(), kDeadlineMs);
+    EXPECT_TRUE(clicker.arrivedWhileBusy) << "the click waited for the busy thread";
+    // The menu opens where the click was.
+    ASSERT_TRUE(PumpUntil([&] { return !presses_.empty(); }));
+    EXPECT_EQ(presses_[0], std::make_pair(int32_t{at.x}, int32_t{at.y}));
+}

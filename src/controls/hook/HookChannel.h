@@ -1,6 +1,9 @@
 // What the program and its hook library share: the name and layout of the small named block
 // of memory through which the library, running inside other programs, finds the window to
-// post to. There is one block per desktop; the library only reads it.
+// post to. There is one block per desktop. The program makes it, with security that lets every
+// other program only read it, and refuses a block that another program made first; the library
+// posts nothing but its own registered message, and only to a window of the process that the
+// block names as its maker.
 #pragma once
 
 #include <windows.h>
@@ -10,12 +13,41 @@ namespace tamehook {
 // Window handles have 32 significant bits, so the receiving window fits a LONG in 32-bit and
 // 64-bit processes alike.
 struct Channel {
+    volatile LONG sequence;    // odd while the listener writes the two fields below
+    volatile LONG owner;       // process id of the program that made the block
     volatile LONG receiver;    // window the activations are posted to; 0 while nobody listens
-    volatile LONG message;     // registered message posted: wParam the activated window,
-                               // lParam the generation below
-    volatile LONG generation;  // the listener's current switch-on; posts of an older one are
-                               // dropped by the listener
+    volatile LONG generation;  // the listener's current switch-on, posted as lParam; posts of
+                               // an older one are dropped by the listener
 };
+
+// Publishes receiver and generation together: a reader sees both old or both new. One writer
+// at a time (the listening program's user-interface thread).
+inline void Publish(Channel& channel, LONG receiver, LONG generation) {
+    ::InterlockedIncrement(&channel.sequence);  // odd: being written (a full barrier)
+    channel.receiver = receiver;
+    channel.generation = generation;
+    ::InterlockedIncrement(&channel.sequence);  // even again
+}
+
+// Reads receiver and generation as one publication; false when none could be read whole in a
+// few tries (the writer is in the middle of one).
+inline bool Read(const Channel& channel, LONG& receiver, LONG& generation) {
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        const LONG before = channel.sequence;
+        MemoryBarrier();
+        receiver = channel.receiver;
+        generation = channel.generation;
+        MemoryBarrier();
+        if ((before & 1) == 0 && channel.sequence == before) {
+            return true;
+        }
+        YieldProcessor();  // a macro in some headers
+    }
+    return false;
+}
+
+// Window class of the listener's receiving window: the library posts to no other.
+inline constexpr char kReceiverClass[] = "TamewinHookReceiver";
 
 // Registered-message name of the activation post.
 inline constexpr char kActivatedMessageName[] = "Tamewin.HookActivated";

@@ -5,10 +5,10 @@
 // shared block, and goes on down the hook chain. It uses nothing beyond kernel32 and user32.
 //
 // The system loads a hook library only into programs of its own bitness, so the library is
-// also built for the other one and hosted by that bitness's rundll32 (HostCompanion): the
-// program's companion. It watches the remaining programs through CallWndProc, on another
-// hook chain: some systems end a chain at a hook whose library the program cannot load, so
-// two CBT hooks of different bitness would hide each other.
+// also built for the other one and hosted by the companion, tamehookhost32.exe or
+// tamehookhost64.exe (HostCompanion). It watches the remaining programs through CallWndProc,
+// on another hook chain: some systems end a chain at a hook whose library the program cannot
+// load, so two CBT hooks of different bitness would hide each other.
 #include <windows.h>
 
 #include "controls/hook/HookChannel.h"
@@ -17,47 +17,56 @@
 namespace {
 
 HINSTANCE g_instance = nullptr;
+volatile LONG g_message = 0;  // the registered message, once known
 
-// The desktop's block, mapped at the first activation this process sees and kept until the
-// library is unloaded. Threads may race to map it; the first view published wins. Its handle
-// is kept too: a block's name lives only while a handle is open, and the listener, switching
-// on again, must find the very block that the copies of the library hold.
-void* volatile g_view = nullptr;
-HANDLE volatile g_mapping = nullptr;
-
-const tamehook::Channel* DesktopChannel() {
-    if (void* view = g_view) {
-        return static_cast<const tamehook::Channel*>(view);
+UINT ActivatedMessage() {
+    if (const LONG known = g_message) {
+        return static_cast<UINT>(known);
     }
-    char name[tamehook::kChannelNameSize];
-    if (!tamehook::ChannelName(name)) {
-        return nullptr;
-    }
-    // No block means nobody listens; it is looked for again at the next activation.
-    win32::Handle mapping(::OpenFileMappingA(FILE_MAP_READ, FALSE, name));
-    if (!mapping) {
-        return nullptr;
-    }
-    win32::MappedView view(
-        ::MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, sizeof(tamehook::Channel)));
-    if (!view) {
-        return nullptr;
-    }
-    if (::InterlockedCompareExchangePointer(&g_view, view.get(), nullptr) == nullptr) {
-        view.release();
-        g_mapping = mapping.release();
-    }
-    return static_cast<const tamehook::Channel*>(g_view);
+    const UINT message = ::RegisterWindowMessageA(tamehook::kActivatedMessageName);
+    ::InterlockedExchange(&g_message, static_cast<LONG>(message));
+    return message;
 }
 
+// Posts the activated window to the listener the desktop's block names, if there is one and
+// its window belongs to the process that made the block. The block is opened afresh for each
+// activation and held no longer: its name then lives only as long as the program keeps it.
 void PostActivated(WPARAM activated) {
-    if (const tamehook::Channel* channel = DesktopChannel()) {
-        const LONG receiver = channel->receiver;
-        if (receiver != 0) {
-            ::PostMessageA(tamehook::HandleFromBits(receiver), static_cast<UINT>(channel->message),
-                           activated, static_cast<LPARAM>(channel->generation));
-        }
+    if (activated == 0) {
+        return;  // the foreground passing between programs: no window was activated
     }
+    char name[tamehook::kChannelNameSize];
+    const UINT message = ActivatedMessage();
+    if (message == 0 || !tamehook::ChannelName(name)) {
+        return;
+    }
+    const win32::Handle mapping(::OpenFileMappingA(FILE_MAP_READ, FALSE, name));
+    if (!mapping) {
+        return;  // nobody listens
+    }
+    const win32::MappedView view(
+        ::MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, sizeof(tamehook::Channel)));
+    if (!view) {
+        return;
+    }
+    const auto& channel = *static_cast<const tamehook::Channel*>(view.get());
+    LONG receiver = 0;
+    LONG generation = 0;
+    if (!tamehook::Read(channel, receiver, generation) || receiver == 0) {
+        return;
+    }
+    // Only a receiving window of the process that made the block: whatever another program
+    // may have written there, nothing goes to a window of anyone else.
+    const HWND window = tamehook::HandleFromBits(receiver);
+    DWORD process = 0;
+    char className[sizeof(tamehook::kReceiverClass) + 1] = {};
+    if (::GetWindowThreadProcessId(window, &process) == 0 ||
+        process != static_cast<DWORD>(channel.owner) ||
+        ::GetClassNameA(window, className, sizeof(className)) == 0 ||
+        ::lstrcmpA(className, tamehook::kReceiverClass) != 0) {
+        return;
+    }
+    ::PostMessageA(window, message, activated, static_cast<LPARAM>(generation));
 }
 
 }  // namespace
@@ -80,10 +89,10 @@ extern "C" LRESULT CALLBACK CallWndProc(int code, WPARAM wParam, LPARAM lParam) 
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-// rundll32 entry of the companion. The command line holds the program's process id: the
-// hook stays installed until that process ends (or this one is ended), while the thread
-// keeps pumping, since the system may also call the hook here for programs it cannot load
-// the library into. The program's ready event is set once the hook is in place.
+// Entry of the companion (tamehookhost.cpp), in the form rundll32 would call too. The command line
+// holds the program's process id: the hook stays installed until that process ends (or this one is
+// ended), while the thread keeps pumping, since the system may also call the hook here for programs
+// it cannot load the library into. The program's ready event is set once the hook is in place.
 extern "C" void CALLBACK HostCompanion(HWND, HINSTANCE, LPSTR commandLine, int) {
     DWORD programId = 0;
     for (const char* c = commandLine; *c != '\0'; ++c) {
@@ -118,14 +127,10 @@ extern "C" void CALLBACK HostCompanion(HWND, HINSTANCE, LPSTR commandLine, int) 
     }
 }
 
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
         g_instance = instance;
         ::DisableThreadLibraryCalls(instance);
-    } else if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
-        // Unloaded while the process goes on (the hook was removed): give the block back.
-        win32::MappedView view(::InterlockedExchangePointer(&g_view, nullptr));
-        win32::Handle mapping(::InterlockedExchangePointer(&g_mapping, nullptr));
     }
     return TRUE;
 }

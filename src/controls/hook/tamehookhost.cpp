@@ -1,0 +1,46 @@
+// The companion: a small program of the other bitness that the program starts beside itself
+// (tamehookhost32.exe beside a 64-bit program, tamehookhost64.exe beside a 32-bit one). It
+// hosts the hook library of its own bitness, installs the library's hook for the programs of
+// that bitness and keeps it until the program whose process id its command line names ends.
+#include <windows.h>
+
+#include "win32/Handles.h"
+
+namespace {
+
+using HostFn = void(CALLBACK*)(HWND, HINSTANCE, LPSTR, int);
+
+// The library beside this program: tamehook32.dll or tamehook64.dll.
+win32::Module LoadLibraryBeside() {
+    char path[MAX_PATH];
+    const DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        return win32::Module();
+    }
+    char* name = path + length;
+    while (name > path && name[-1] != '\\') {
+        --name;
+    }
+    const char* library = sizeof(void*) == 8 ? "tamehook64.dll" : "tamehook32.dll";
+    if (static_cast<size_t>(name - path) + ::lstrlenA(library) >= MAX_PATH) {
+        return win32::Module();
+    }
+    ::lstrcpyA(name, library);
+    return win32::Module(::LoadLibraryA(path));
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
+    const win32::Module library = LoadLibraryBeside();
+    if (!library) {
+        return 1;
+    }
+    const auto host = reinterpret_cast<HostFn>(
+        reinterpret_cast<void (*)()>(::GetProcAddress(library.get(), "HostCompanion")));
+    if (host == nullptr) {
+        return 1;
+    }
+    host(nullptr, nullptr, commandLine, SW_HIDE);
+    return 0;
+}

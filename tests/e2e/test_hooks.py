@@ -1,0 +1,73 @@
+"""How the program hears of activations: one scan for each, and the path of Windows 10 and
+11, where the system raises the foreground event and the program's hooks go away."""
+import time
+import unittest
+
+from harness import BIN, E2ETestCase, wait_for, windows_path
+
+
+class HooksTest(E2ETestCase):
+    def start_scan_counter(self):
+        """A hidden frame opened after the start: the program posts it WM_CLOSE, which it
+        ignores, in every scan. Returns a function that reads how many scans there were."""
+        s = self.s
+        count = s.shots / "scans.txt"
+        s.start(BIN / "tests" / "tameprobe.exe", "sentinel", windows_path(count))
+        wait_for(lambda: [w for w in s.find_windows(cls="IEFrame") if w.title == "scan counter"],
+                 what="the scan counter")
+        return lambda: int(count.read_text() or 0) if count.exists() else 0
+
+    def hook_loaded(self):
+        return self.s.probe("hookloaded").strip() == "1"
+
+    def companions(self):
+        return [line for line in self.s.probe("processes").splitlines()
+                if "tamehookhost" in line.lower()]
+
+    def test_one_scan_for_each_activation(self):
+        s = self.s
+        first, second = s.start_ie(), s.start_ie()
+        s.start_tamewin()
+        scans = self.start_scan_counter()
+        time.sleep(1)
+        switches = 10
+        before = scans()
+        for i in range(switches):
+            done = scans()
+            s.activate((first if i % 2 == 0 else second).hwnd)
+            wait_for(lambda: scans() > done, what="the scan of an activation")
+            time.sleep(0.5)  # every report of this activation arrives meanwhile
+        per_switch = (scans() - before) / switches
+        self.assertLessEqual(per_switch, 1.2, f"{per_switch:.2f} scans per activation")
+
+    def test_after_the_first_foreground_event_the_hooks_are_gone(self):
+        """Wine 8 never raises the event for a real activation; the test raises it, as Windows
+        10 and 11 do at every activation."""
+        s = self.s
+        kept = s.start_ie()
+        s.start_tamewin()
+        self.assertTrue(self.hook_loaded(), "before any foreground event the CBT hook watches")
+
+        s.probe("notifyforeground", kept.hwnd)
+        wait_for(lambda: not self.hook_loaded(), what="the CBT hook to go")
+        self.assertEqual(self.companions(), [], "the companion has ended")
+        self.assertTrue(s.is_window(kept.hwnd), "the frame of the start survives its event")
+
+        def popup_closes_at_its_event():
+            frame = s.start_ie()
+            s.probe("notifyforeground", frame.hwnd)
+            wait_for(lambda: not s.is_window(frame.hwnd), timeout=15,
+                     what="the new frame to close at its foreground event")
+
+        popup_closes_at_its_event()
+        self.choose("f")
+        wait_for(lambda: not s.tray_icons()[0].shows_on, what="the off image")
+        self.choose("o")
+        wait_for(lambda: s.tray_icons()[0].shows_on, what="the on image")
+        self.assertFalse(self.hook_loaded(), "switched on again, the hooks stay gone")
+        popup_closes_at_its_event()
+        self.assertTrue(s.is_window(kept.hwnd))
+
+
+if __name__ == "__main__":
+    unittest.main()
