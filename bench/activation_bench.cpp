@@ -18,6 +18,7 @@
 // Nothing here asserts: figures are printed for a reader.
 #include <windows.h>
 #include <psapi.h>
+#include <shellapi.h>
 #include <tlhelp32.h>
 #include <winternl.h>
 
@@ -40,7 +41,7 @@
 
 namespace {
 
-constexpr char kInstancesKey[] = "Software\\Corvanta\\VIVurazoru\\Instances";
+using Module1::kInstancesKey;
 constexpr char kProgramClass[] = "IETamewin.Main";
 constexpr char kFrameClass[] = "IEFrame";
 constexpr char kPlainClass[] = "TamewinBench.Plain";
@@ -1040,7 +1041,7 @@ int Run(const Options& options) {
         PrintHoldings("tamewin.exe", churn.before, churn.after);
         if (churn.companion) {
             PrintHoldings(
-                "its companion (rundll32 hosting the hook library of the other "
+                "its companion (tamehookhost, hosting the hook library of the other "
                 "bitness)",
                 churn.companionBefore, churn.companionAfter);
         }
@@ -1055,6 +1056,52 @@ int Idle() {
     while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
         ::DispatchMessageA(&msg);
     }
+    return 0;
+}
+
+constexpr char kIconEndEvent[] = "Local\\TamewinBench.IconEnd";
+
+// A program that shows nothing but one notification-area icon: the baseline of what the
+// program costs others, since under Wine any icon slows other programs' windows.
+int BareIcon() {
+    RegisterClassOnce(kPlainClass, &PlainProc);
+    win32::Window window(MakeWindow(kPlainClass, "Bench icon", 0, WS_OVERLAPPEDWINDOW, 0, 0));
+    NOTIFYICONDATAA icon{};
+    icon.cbSize = sizeof(icon);
+    icon.hWnd = window.get();
+    icon.uID = 1;
+    icon.uFlags = NIF_ICON | NIF_TIP;
+    icon.hIcon = ::LoadIconA(nullptr, IDI_APPLICATION);
+    ::lstrcpynA(icon.szTip, "bare icon", sizeof(icon.szTip));
+    if (!::Shell_NotifyIconA(NIM_ADD, &icon)) {
+        return 1;
+    }
+    // Until "activation_bench endicon" asks it to go, taking its icon with it.
+    const win32::Handle end(::CreateEventA(nullptr, TRUE, FALSE, kIconEndEvent));
+    const HANDLE waitFor = end.get();
+    while (::MsgWaitForMultipleObjects(1, &waitFor, FALSE, INFINITE, QS_ALLINPUT) ==
+           WAIT_OBJECT_0 + 1) {
+        MSG msg;
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::DispatchMessageA(&msg);
+        }
+    }
+    ::Shell_NotifyIconA(NIM_DELETE, &icon);
+    return 0;
+}
+
+int EndBareIcon() {
+    const win32::Handle end(::OpenEventA(EVENT_MODIFY_STATE, FALSE, kIconEndEvent));
+    return end && ::SetEvent(end.get()) ? 0 : 1;
+}
+
+// Raises the foreground event for a window of this program, as Windows 10 and 11 do at every
+// activation: the program then gives up its hooks.
+int RaiseForegroundEvent() {
+    RegisterClassOnce(kPlainClass, &PlainProc);
+    win32::Window window(MakeWindow(kPlainClass, "Bench event", 0, WS_OVERLAPPEDWINDOW, 0, 0));
+    ::NotifyWinEvent(EVENT_SYSTEM_FOREGROUND, window.get(), OBJID_WINDOW, CHILDID_SELF);
+    Pump(500);
     return 0;
 }
 
@@ -1084,6 +1131,15 @@ int main(int argc, char** argv) {
     }
     if (mode == "idle") {
         return Idle();
+    }
+    if (mode == "icon") {
+        return BareIcon();
+    }
+    if (mode == "endicon") {
+        return EndBareIcon();
+    }
+    if (mode == "raise") {
+        return RaiseForegroundEvent();
     }
     if (mode == "wait") {
         Program program;
@@ -1129,6 +1185,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr,
                  "usage: activation_bench run [--levels 100,1000,5000] [--popups 50] "
                  "[--churn 10000] [--unix-pids PROGRAM,COMPANION,SHELL]\n"
-                 "       activation_bench cost | wait | idle\n");
+                 "       activation_bench cost | wait | idle | icon | endicon | raise\n");
     return 2;
 }

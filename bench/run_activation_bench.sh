@@ -17,7 +17,7 @@ tamewin_require_arch "$arch"
 [ "${1:-}" = "--" ] && shift
 bin="$root/build/$arch"
 bench="$bin/bench/activation_bench.exe"
-prefix="$bin/bench-prefix-$TAMEWIN_WINE_ARCH"
+prefix="$bin/bench-prefix-$TAMEWIN_PREFIX_TAG"
 if [ ! -f "$bench" ] || [ ! -f "$bin/tamewin.exe" ]; then
   echo "build first: scripts/build.sh $arch" >&2
   exit 1
@@ -57,7 +57,6 @@ wait_unix_pid() {
   echo "$pid"
 }
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null || echo 0; }
-seconds() { awk -v t="$1" 'BEGIN {printf "%.1f", t / 100}'; }
 # One line per thread: pid/tid and its context switches so far.
 switches() {
   local task
@@ -82,15 +81,55 @@ idle=$(wait_unix_pid 'activation_bench.exe idle')
 explorer=$(wait_unix_pid 'explorer.exe /desktop')
 server=$(wait_unix_pid 'wineserver')
 
+# The program, started and ended as a user would (taskkill without /f is the Exit path).
+start_program() {
+  wine "$bin/tamewin.exe" >/dev/null 2>&1 &
+  wine "$bench" wait >/dev/null
+  program=$(wait_unix_pid 'tamewin.exe')
+  companion=$(unix_pid 'tamehookhost')
+}
+stop_program() {
+  wine taskkill /im tamewin.exe >/dev/null 2>&1 || true
+  while kill -0 "$program" 2>/dev/null; do sleep 0.1; done
+}
+# Medians of the fields of several "cost" lines, one line per run.
+medians() {
+  awk '{for (i = 2; i <= NF; i++) v[i, NR] = $i} END {
+    printf "cost"
+    for (i = 2; i <= NF; i++) {
+      n = 0; for (r = 1; r <= NR; r++) a[++n] = v[i, r]
+      for (x = 1; x <= n; x++) for (y = x + 1; y <= n; y++) if (a[y] < a[x]) {t = a[x]; a[x] = a[y]; a[y] = t}
+      printf " %s", a[int((n + 1) / 2)]
+    }
+    print ""
+  }'
+}
+
 echo "== cost to another program, before the program starts"
 without=$(cost)
-echo "== starting tamewin.exe"
-wine "$bin/tamewin.exe" >/dev/null 2>&1 &
-wine "$bench" wait >/dev/null
-program=$(wait_unix_pid 'tamewin.exe')
-companion=$(wait_unix_pid 'HostCompanion')
-echo "== cost to another program, with the program running"
-with=$(cost)
+# Any notification-area icon slows other programs under Wine: the program is measured against
+# a program that shows one icon and nothing else, in alternating rounds.
+icon_runs=()
+program_runs=()
+for round in 1 2 3; do
+  echo "== cost round $round: a bare icon, then the program"
+  wine "$bench" icon >/dev/null 2>&1 &
+  wait_unix_pid 'activation_bench.exe icon' >/dev/null
+  icon_runs+=("$(cost)")
+  wine "$bench" endicon >/dev/null 2>&1
+  start_program
+  program_runs+=("$(cost)")
+  [ "$round" -lt 3 ] && stop_program
+done
+icon=$(printf '%s\n' "${icon_runs[@]}" | medians)
+with=$(printf '%s\n' "${program_runs[@]}" | medians)
+echo "== cost to another program once a foreground event has come (the hooks are gone)"
+wine "$bench" raise >/dev/null 2>&1
+gone=$(cost)
+# A fresh program for the activation benchmark: this one has given its hooks up, and under
+# Wine 8 it would hear of no activation.
+stop_program
+start_program
 
 echo "== activation benchmark: wine $bench run --unix-pids $program,${companion:-0},$explorer $*"
 # Line-buffered, so that the progress lines show while the run goes on.
@@ -101,15 +140,22 @@ echo "Cost of the program's hooks to another program (the benchmark, $arch) and 
 echo "(explorer.exe, the desktop and taskbar) and wineserver: create and destroy 1000 hidden"
 echo "top-level windows (median of 3 rounds), then 300 foreground switches between two windows,"
 echo "then show and activate a new window (median of 30); CPU seconds of the shell and the"
-echo "server while all that ran."
-printf '  %-46s %12s %12s\n' "" "without" "with program"
-read -r _ c0 s0 w0 e0 v0 <<<"$without"
-read -r _ c1 s1 w1 e1 v1 <<<"$with"
-printf '  %-46s %9.0f ms %9.0f ms\n' "create and destroy 1000 windows" "$c0" "$c1"
-printf '  %-46s %9.0f ms %9.0f ms\n' "300 foreground switches (time inside calls)" "$s0" "$s1"
-printf '  %-46s %9.2f ms %9.2f ms\n' "show and activate a new window" "$w0" "$w1"
-printf '  %-46s %10s s %10s s\n' "explorer.exe CPU meanwhile" "$(seconds "$e0")" "$(seconds "$e1")"
-printf '  %-46s %10s s %10s s\n' "wineserver CPU meanwhile" "$(seconds "$v0")" "$(seconds "$v1")"
+echo "server while all that ran. Bare icon and program: medians of 3 alternating runs."
+echo "Hooks gone: the program once a foreground event has come, as on Windows 10 and 11."
+printf '  %-44s %10s %10s %10s %10s\n' "" "nothing" "bare icon" "program" "hooks gone"
+row() {
+  local label=$1 format=$2 field=$3 line values=()
+  for line in "$without" "$icon" "$with" "$gone"; do
+    values+=("$(awk -v f="$field" '{print $f}' <<<"$line")")
+  done
+  # shellcheck disable=SC2059
+  printf "  %-44s $format $format $format $format\n" "$label" "${values[@]}"
+}
+row "create and destroy 1000 windows (ms)" '%10.0f' 2
+row "300 foreground switches, inside calls (ms)" '%10.0f' 3
+row "show and activate a new window (ms)" '%10.2f' 4
+row "explorer.exe CPU meanwhile (1/100 s)" '%10.0f' 5
+row "wineserver CPU meanwhile (1/100 s)" '%10.0f' 6
 
 # The shell takes a while over the end of the window holders (its taskbar notes every
 # top-level window); wait, within reason, until its wake-ups die down.
@@ -130,7 +176,7 @@ echo "Wake-ups over 10 idle seconds (voluntary + involuntary context switches pe
 name_of() {
   case $1 in
     "$program") echo "tamewin.exe" ;;
-    "$companion") echo "companion (rundll32, hook library of the other bitness)" ;;
+    "$companion") echo "companion (tamehookhost, hook library of the other bitness)" ;;
     "$idle") echo "reference: a window and GetMessage (activation_bench idle)" ;;
     "$explorer") echo "explorer.exe /desktop (shell)" ;;
     "$server") echo "wineserver" ;;
