@@ -9,7 +9,7 @@ source "$root/scripts/wine-env.sh"
 "$root/scripts/install-deps.sh"
 arch=$TAMEWIN_MAIN_ARCH
 "$root/scripts/build.sh" "$arch"
-prefix="$root/build/wineprefix-run-$TAMEWIN_WINE_ARCH"
+prefix="$root/build/wineprefix-run-$TAMEWIN_PREFIX_TAG"
 "$root/scripts/wine-prefix.sh" "$prefix" Tamewin
 if [ -z "${DISPLAY:-}" ]; then
   # shellcheck source=scripts/xvfb.sh

@@ -9,6 +9,9 @@
 #   TAMEWIN_ARCHS       the builds whose programs run here ("i686 x86_64", or "x86_64")
 #   TAMEWIN_MAIN_ARCH   the build that run.sh starts
 #   TAMEWIN_WINE_WHY    why the mode was chosen
+#   TAMEWIN_PREFIX_TAG  the ending of this Wine's prefix folders
+# TAMEWIN_WINE_VERSION=10 runs everything under Wine 10 (scripts/wine10.sh, which must have
+# made its tree) instead of the machine's Wine 8.
 # and, in win64 mode, puts a `wine` and a `wineserver` first on PATH that call the 64-bit ones.
 # Executed as `wine-env.sh ARCH COMMAND...` (ctest does this for the end-to-end tests), it runs
 # the command in that environment, or skips it (77) where programs of the build ARCH cannot run.
@@ -39,6 +42,17 @@ if [ -z "${TAMEWIN_RUNS_32BIT:-}" ]; then
 fi
 export TAMEWIN_RUNS_32BIT
 
+# Wine 10 (scripts/wine10.sh: Debian 13's wine64 in a tree of its own) runs 64-bit programs.
+TAMEWIN_WINE_VERSION=${TAMEWIN_WINE_VERSION:-8}
+case "$TAMEWIN_WINE_VERSION" in
+  8) ;;
+  10) TAMEWIN_WINE_ARCH=win64 TAMEWIN_WINE_WHY="Wine 10 runs 64-bit programs here" ;;
+  *)
+    echo "wine: TAMEWIN_WINE_VERSION must be 8 or 10, not '$TAMEWIN_WINE_VERSION'" >&2
+    return 1 2>/dev/null || exit 1 ;;
+esac
+export TAMEWIN_WINE_VERSION
+
 case "${TAMEWIN_WINE_ARCH:-}" in
   win64)
     TAMEWIN_WINE_WHY=${TAMEWIN_WINE_WHY:-"TAMEWIN_WINE_ARCH=win64 asks for it"} ;;
@@ -59,7 +73,20 @@ case "${TAMEWIN_WINE_ARCH:-}" in
 esac
 export TAMEWIN_WINE_ARCH TAMEWIN_WINE_WHY
 
-if [ "$TAMEWIN_WINE_ARCH" = win64 ]; then
+# Prefixes are named for the Wine they belong to: a prefix serves one Wine, in one mode.
+if [ "$TAMEWIN_WINE_VERSION" = 10 ]; then
+  export TAMEWIN_PREFIX_TAG=wine10
+else
+  export TAMEWIN_PREFIX_TAG=$TAMEWIN_WINE_ARCH
+fi
+
+if [ "$TAMEWIN_WINE_VERSION" = 10 ]; then
+  export TAMEWIN_ARCHS="x86_64" TAMEWIN_MAIN_ARCH=x86_64 WINEARCH=win64
+  case ":$PATH:" in
+    *":$tamewin_root/build/wine10/bin:"*) ;;
+    *) export PATH="$tamewin_root/build/wine10/bin:$PATH" ;;
+  esac
+elif [ "$TAMEWIN_WINE_ARCH" = win64 ]; then
   export TAMEWIN_ARCHS="x86_64" TAMEWIN_MAIN_ARCH=x86_64 WINEARCH=win64
   export WINELOADER=/usr/lib/wine/wine64
   tamewin_wine_bin="$tamewin_root/build/wine64-bin"
@@ -79,7 +106,9 @@ else
 fi
 
 if [ -z "${TAMEWIN_WINE_SAID:-}" ]; then
-  if [ "$TAMEWIN_WINE_ARCH" = win64 ]; then
+  if [ "$TAMEWIN_WINE_VERSION" = 10 ]; then
+    echo "wine: Wine 10 (Debian 13, scripts/wine10.sh), x86_64 programs only"
+  elif [ "$TAMEWIN_WINE_ARCH" = win64 ]; then
     echo "wine: 64-bit only mode (x86_64 programs; i686 programs not run): $TAMEWIN_WINE_WHY"
   else
     echo "wine: WoW64 mode (i686 and x86_64 programs): $TAMEWIN_WINE_WHY"

@@ -12,7 +12,7 @@ shift
 TAMEWIN_WINE_SAID=${TAMEWIN_WINE_SAID:-quiet} source "$root/scripts/wine-env.sh" || exit 1
 tamewin_require_arch "$arch"
 if [ -z "${TAMEWIN_WINEPREFIX:-}" ]; then
-  TAMEWIN_WINEPREFIX="$root/build/wineprefix-$TAMEWIN_WINE_ARCH"
+  TAMEWIN_WINEPREFIX="$root/build/wineprefix-$TAMEWIN_PREFIX_TAG"
   "$root/scripts/wine-prefix.sh" "$TAMEWIN_WINEPREFIX" TamewinTests || exit 1
 fi
 export WINEPREFIX="$TAMEWIN_WINEPREFIX"

@@ -12,7 +12,7 @@ dir=$1
 desktop=${2:-Tamewin}
 export WINEPREFIX=$dir WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 # The marker names the mode and the version of this set-up.
-ready="$TAMEWIN_WINE_ARCH 2"
+ready="$TAMEWIN_PREFIX_TAG 2"
 if [ "$(cat "$dir/.tamewin-ready" 2>/dev/null)" != "$ready" ]; then
   rm -rf "$dir"
   mkdir -p "$dir"
