@@ -17,8 +17,9 @@ ROOT = Path(__file__).resolve().parents[2]
 # has a prefix of its own, as a prefix made in one cannot serve the other.
 ARCH = os.environ.get("TAMEWIN_ARCH") or os.environ.get("TAMEWIN_MAIN_ARCH", "x86_64")
 BIN = Path(os.environ.get("TAMEWIN_BIN", ROOT / "build" / ARCH))
-WINE_MODE = os.environ.get("TAMEWIN_WINE_ARCH", "wow64")
-PREFIX = Path(os.environ.get("TAMEWIN_E2E_PREFIX", BIN / f"e2e-prefix-{WINE_MODE}"))
+WINE_VERSION = int(os.environ.get("TAMEWIN_WINE_VERSION", "8"))
+PREFIX_TAG = os.environ.get("TAMEWIN_PREFIX_TAG", "wow64")
+PREFIX = Path(os.environ.get("TAMEWIN_E2E_PREFIX", BIN / f"e2e-prefix-{PREFIX_TAG}"))
 DESKTOP = "TamewinE2E"
 IEXPLORE = r"C:\Program Files\Internet Explorer\iexplore.exe"
 
@@ -27,10 +28,6 @@ TOOLBAR_KEY = (r"Software\Microsoft\Internet Explorer\Extensions"
                r"\{CFF32220-C089-11d3-9A6C-00104BD4D490}")
 
 WM_CLOSE = 0x0010
-WM_KEYDOWN = 0x0100
-WM_CHAR = 0x0102
-VK_RETURN = 0x0D
-VK_DOWN = 0x28
 
 
 def windows_path(path):
@@ -116,7 +113,8 @@ class Session:
                         WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
                         TAMEWIN_BROWSER_LOG=windows_path(self.browser_log))
         # The desktop with its taskbar comes up with the first program.
-        wait_for(lambda: self.find_windows(cls="Shell_TrayWnd", visible=True), what="taskbar")
+        wait_for(lambda: self.find_windows(cls="Shell_TrayWnd", visible=True), timeout=60,
+                 what="taskbar")
         return self
 
     def __exit__(self, *exc):
@@ -252,16 +250,17 @@ class Session:
     def key(self, *keys):
         self.xdotool("key", *keys)
 
-    def type_into(self, hwnd, text):
-        """Posts typed characters to a window. Under Xvfb without a window manager the X key
-        events do not reach a menu whose owner window is hidden, so the tests hand the
-        characters to the menu window itself, as the keyboard would."""
-        for ch in text:
-            self.post(hwnd, WM_CHAR, ord(ch), 0)
-
-    def press(self, hwnd, virtual_key):
-        self.post(hwnd, WM_KEYDOWN, virtual_key, 0)
-
+    def keys_over(self, point, *keys):
+        """Real key presses for the window under a point. Without a window manager the X
+        keyboard focus stays where Wine last put it; on the root window, the X server gives
+        keys to the window under the pointer instead."""
+        if not hasattr(self, "_root"):
+            info = subprocess.run(["xwininfo", "-root"], env=self.env, check=True,
+                                  capture_output=True, text=True).stdout
+            self._root = info.split("Window id:")[1].split()[0]
+        self.xdotool("mousemove", *point)
+        self.xdotool("windowfocus", self._root)
+        self.xdotool("key", *keys)
 
 MENU_CLASS = "#32768"
 
@@ -284,8 +283,14 @@ class E2ETestCase(unittest.TestCase):
                         what="the tray menu")[0]
         return icon, menu
 
+    @staticmethod
+    def title_line(menu):
+        """A point on the menu's title line, which no key or pointer can choose."""
+        left, top, right, _ = menu.rect
+        return (left + right) // 2, top + 5
+
     def choose(self, accelerator):
         _, menu = self.open_menu()
-        self.s.type_into(menu.hwnd, accelerator)
+        self.s.keys_over(self.title_line(menu), accelerator)
         wait_for(lambda: not self.s.find_windows(cls=MENU_CLASS, visible=True),
                  what="the menu to close")

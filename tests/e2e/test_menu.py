@@ -2,7 +2,7 @@
 import time
 import unittest
 
-from harness import INSTANCES_KEY, MENU_CLASS, VK_DOWN, VK_RETURN, E2ETestCase, wait_for
+from harness import INSTANCES_KEY, MENU_CLASS, E2ETestCase, wait_for
 
 
 class MenuTest(E2ETestCase):
@@ -73,7 +73,7 @@ class MenuTest(E2ETestCase):
                                   if w.title == "About IE Tamewin..."], what="About")[0]
         self.assertTrue(about.topmost)
         s.screenshot("about")
-        s.press(about.hwnd, VK_RETURN)
+        s.keys_over(about.center, "Return")
         wait_for(lambda: not s.is_window(about.hwnd), what="About to close")
         self.assertTrue(s.tray_icons()[0].shows_on)
         self.assert_blocking(on=True)
@@ -82,11 +82,10 @@ class MenuTest(E2ETestCase):
         s = self.s
         self.start()
         _, menu = self.open_menu()
-        s.type_into(menu.hwnd, "b")  # opens the submenu
+        s.keys_over(self.title_line(menu), "b")  # opens the submenu
         submenu = wait_for(lambda: [w for w in s.find_windows(cls=MENU_CLASS, visible=True)
                                     if w.hwnd != menu.hwnd], what="the submenu")[0]
-        s.press(submenu.hwnd, VK_DOWN)
-        s.press(submenu.hwnd, VK_RETURN)
+        s.click(*submenu.center)  # its one item, the maker's page
         wait_for(lambda: s.opened_addresses(), what="the maker's page to be opened")
         self.assertEqual(s.opened_addresses(), ["https://corvanta.example.com/"])
         wait_for(lambda: not s.tray_icons()[0].shows_on, what="the off image")
