@@ -27,8 +27,6 @@ constexpr int kRowPad = 3;       // above and below the taller of text and icon
 constexpr int kSeparatorHeight = 8;
 constexpr int kSeparatorInset = 2;
 
-constexpr UINT kAlignmentFlags = TPM_LEFTALIGN | TPM_CENTERALIGN | TPM_RIGHTALIGN | TPM_TOPALIGN |
-                                 TPM_VCENTERALIGN | TPM_BOTTOMALIGN;
 // Where the source is 1 the destination stays, where it is 0 the brush goes on.
 constexpr DWORD kRopBrushWhereSourceIsZero = 0x00B8074A;
 constexpr UINT_PTR kSubclassId = 1;
@@ -37,12 +35,10 @@ enum class Kind { Command, Separator, Title };
 
 struct Item {
     std::string caption;
-    std::string helpText;
     int32_t data = 0;
     int32_t parent = 0;
     int32_t icon = -1;
     bool checked = false;
-    bool enabled = true;
     bool ownerDraw = false;
     std::string key;
 
@@ -189,7 +185,6 @@ class PopupMenu::Impl {
 
     HWND owner = nullptr;
     HIMAGELIST images = nullptr;
-    int32_t style = 0;
     std::vector<Item> items;  // items[i - 1] is item i
 
     Item& At(int32_t index) {
@@ -247,7 +242,7 @@ class PopupMenu::Impl {
 
     UINT dpi() const { return dpi_; }
 
-    int32_t Show(int32_t x, int32_t y, int32_t flags, bool returnIndex) {
+    int32_t Show(int32_t x, int32_t y) {
         if (showing_ || !::IsWindow(owner) || ChildrenOf(0).empty()) {
             return 0;
         }
@@ -264,8 +259,7 @@ class PopupMenu::Impl {
         if (!subclass) {
             return 0;
         }
-        const UINT alignment = flags != 0 ? static_cast<UINT>(flags) & kAlignmentFlags
-                                          : ShellAlignment(point, monitor);
+        const UINT alignment = ShellAlignment(point, monitor);
         // Unless the owner is the foreground window, the menu stays open when the user clicks
         // elsewhere; the posted message lets the owner's thread run once more, so that the
         // next menu opens and closes properly as well.
@@ -275,14 +269,7 @@ class PopupMenu::Impl {
         const int chosen = ::TrackPopupMenuEx(
             menu.get(), alignment | TPM_RETURNCMD | TPM_RIGHTBUTTON, x, y, owner, nullptr);
         ::PostMessageA(owner, WM_NULL, 0, 0);
-        if (!IsCommand(chosen)) {
-            return 0;
-        }
-        if (!returnIndex) {
-            ::PostMessageA(owner, WM_COMMAND, MAKEWPARAM(chosen, 0), 0);
-            return 0;
-        }
-        return chosen;
+        return IsCommand(chosen) ? chosen : 0;
     }
 
   private:
@@ -347,7 +334,7 @@ class PopupMenu::Impl {
             return false;
         }
         const Item& item = items[static_cast<size_t>(value) - 1];
-        return item.kind() == Kind::Command && item.enabled && ChildrenOf(value).empty();
+        return item.kind() == Kind::Command && ChildrenOf(value).empty();
     }
 
     // The parent index whose children the open menu `menu` shows; -1 for a foreign menu.
@@ -389,7 +376,7 @@ class PopupMenu::Impl {
             info.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_ID | MIIM_DATA;
             // Title lines are separators to the system: never highlighted, never chosen.
             info.fType = MFT_OWNERDRAW | (item.kind() == Kind::Command ? 0 : MFT_SEPARATOR);
-            info.fState = (item.checked ? MFS_CHECKED : 0) | (item.enabled ? 0 : MFS_GRAYED);
+            info.fState = item.checked ? MFS_CHECKED : 0;
             info.wID = static_cast<UINT>(index);
             info.dwItemData = static_cast<ULONG_PTR>(index);
             win32::Menu submenu;
@@ -453,9 +440,6 @@ class PopupMenu::Impl {
                 result = OnMenuChar(hwnd, wParam, menu);
                 return true;
             }
-            case WM_MENUSELECT:
-                OnMenuSelect(wParam, reinterpret_cast<HMENU>(lParam));
-                return false;  // the owner sees it too
             default:
                 return false;
         }
@@ -498,8 +482,8 @@ class PopupMenu::Impl {
         const bool selected = (draw.itemState & ODS_SELECTED) != 0 && item.kind() == Kind::Command;
         bool doDefault = true;
         if (item.ownerDraw && outer_.DrawItem) {
-            outer_.DrawItem(dc, index, left, top, right, bottom, selected, item.checked,
-                            !item.enabled, doDefault);
+            outer_.DrawItem(dc, index, left, top, right, bottom, selected, item.checked, false,
+                            doDefault);
         }
         if (doDefault) {
             DrawContent(dc, item, RECT{left, top, right, bottom}, selected,
@@ -517,23 +501,17 @@ class PopupMenu::Impl {
             ::DrawEdge(dc, &line, EDGE_ETCHED, BF_TOP);
             return;
         }
+        const COLORREF color = ::GetSysColor(COLOR_MENUTEXT);
+        ::SetTextColor(dc, color);
         RECT text{area.left + TextLeft(), area.top, area.right - Scaled(kTextEndPad), area.bottom};
         if (item.kind() == Kind::Title) {
             win32::SelectGuard font(dc, fonts_.bold.get());
-            ::SetTextColor(dc, ::GetSysColor(COLOR_MENUTEXT));
             ::DrawTextA(dc, item.text(), -1, &text, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
             return;
         }
 
-        COLORREF color = ::GetSysColor(item.enabled ? COLOR_MENUTEXT : COLOR_GRAYTEXT);
-        RECT highlight = area;
-        if (selected && !item.enabled) {
-            ::DrawFocusRect(dc, &highlight);
-        } else if (selected && style == 1) {
-            ::FrameRect(dc, &highlight, ::GetSysColorBrush(COLOR_HIGHLIGHT));
-        } else if (selected) {
-            ::FillRect(dc, &highlight, ::GetSysColorBrush(COLOR_HIGHLIGHT));
-            color = ::GetSysColor(COLOR_HIGHLIGHTTEXT);
+        if (selected) {
+            ::FrameRect(dc, &area, ::GetSysColorBrush(COLOR_HIGHLIGHT));
         }
 
         const int cellSize = Scaled(kIconSize);
@@ -552,7 +530,6 @@ class PopupMenu::Impl {
         }
 
         win32::SelectGuard font(dc, fonts_.normal.get());
-        ::SetTextColor(dc, color);
         ::DrawTextA(dc, item.text(), -1, &text,
                     DT_SINGLELINE | DT_VCENTER | (hidePrefix ? DT_HIDEPREFIX : 0));
     }
@@ -568,12 +545,7 @@ class PopupMenu::Impl {
         int width = 0;
         int height = 0;
         ::ImageList_GetIconSize(images, &width, &height);
-        if (!item.enabled) {
-            win32::Icon icon(::ImageList_GetIcon(images, image, ILD_NORMAL));
-            ::DrawStateA(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(icon.get()), 0,
-                         cell.left + (size - width) / 2, cell.top + (size - height) / 2, width,
-                         height, DST_ICON | DSS_DISABLED);
-        } else if (width == size && height == size) {
+        if (width == size && height == size) {
             ::ImageList_Draw(images, image, dc, cell.left, cell.top, ILD_TRANSPARENT);
         } else {
             win32::Icon icon(::ImageList_GetIcon(images, image, ILD_NORMAL));
@@ -603,64 +575,20 @@ class PopupMenu::Impl {
         ::SetBkColor(dc, oldBack);
     }
 
+    // The menu's item with the key as accelerator; the system only knows those of items it
+    // draws itself.
     LRESULT OnMenuChar(HWND hwnd, WPARAM wParam, HMENU menu) const {
         const WCHAR key = Upper(MenuCharOf(hwnd, wParam));
         const std::vector<int32_t> siblings = ChildrenOf(LevelOf(menu));
         const auto shown = static_cast<size_t>(std::max(0, ::GetMenuItemCount(menu)));
-        std::vector<UINT> matches;
-        for (size_t position = 0; position < std::min(siblings.size(), shown); ++position) {
+        for (size_t position = 0; key != 0 && position < std::min(siblings.size(), shown);
+             ++position) {
             const Item& item = items[static_cast<size_t>(siblings[position]) - 1];
-            if (key != 0 && item.kind() == Kind::Command && item.enabled &&
-                Upper(AcceleratorOf(item.caption)) == key) {
-                matches.push_back(static_cast<UINT>(position));
+            if (item.kind() == Kind::Command && Upper(AcceleratorOf(item.caption)) == key) {
+                return MAKELRESULT(position, MNC_EXECUTE);
             }
         }
-        if (matches.empty()) {
-            return MAKELRESULT(0, MNC_IGNORE);
-        }
-        if (matches.size() == 1) {
-            return MAKELRESULT(matches.front(), MNC_EXECUTE);
-        }
-        // Several items share the letter: each press moves on to the next of them.
-        UINT current = 0;
-        bool highlighted = false;
-        for (UINT position = 0; position < shown && !highlighted; ++position) {
-            if ((::GetMenuState(menu, position, MF_BYPOSITION) & MF_HILITE) != 0) {
-                current = position;
-                highlighted = true;
-            }
-        }
-        UINT next = matches.front();
-        if (highlighted) {
-            const auto after = std::upper_bound(matches.begin(), matches.end(), current);
-            if (after != matches.end()) {
-                next = *after;
-            }
-        }
-        return MAKELRESULT(next, MNC_SELECT);
-    }
-
-    void OnMenuSelect(WPARAM wParam, HMENU menu) {
-        const int32_t level = LevelOf(menu);
-        if (level < 0 || !outer_.ItemHighlight) {
-            return;
-        }
-        const UINT flags = HIWORD(wParam);
-        const UINT item = LOWORD(wParam);
-        int32_t index = static_cast<int32_t>(item);
-        if ((flags & MF_POPUP) != 0) {  // a submenu's item comes by position
-            const std::vector<int32_t> siblings = ChildrenOf(level);
-            if (item >= siblings.size()) {
-                return;
-            }
-            index = siblings[item];
-        }
-        if (!IsItem(static_cast<ULONG_PTR>(index))) {
-            return;
-        }
-        bool enabled = (flags & (MF_GRAYED | MF_DISABLED)) == 0;
-        bool separator = (flags & MF_SEPARATOR) != 0;
-        outer_.ItemHighlight(index, enabled, separator);
+        return MAKELRESULT(0, MNC_IGNORE);
     }
 
     PopupMenu& outer_;
@@ -687,25 +615,14 @@ void PopupMenu::SetImageSource(HIMAGELIST images) {
     impl_->images = images;
 }
 
-void PopupMenu::SetMenuStyle(int32_t style) {
-    impl_->style = style;
-}
-
-int32_t PopupMenu::MenuStyle() const {
-    return impl_->style;
-}
-
-int32_t PopupMenu::AddItem(const std::string& caption, const std::string& helpText,
-                           int32_t itemData, int32_t parent, int32_t iconIndex, bool checked,
-                           bool enabled, const std::string& key) {
+int32_t PopupMenu::AddItem(const std::string& caption, int32_t itemData, int32_t parent,
+                           int32_t iconIndex, bool checked, const std::string& key) {
     Item item;
     item.caption = caption;
-    item.helpText = helpText;
     item.data = itemData;
     item.parent = parent;
     item.icon = iconIndex;
     item.checked = checked;
-    item.enabled = enabled;
     item.key = key;
     return impl_->Add(std::move(item));
 }
@@ -746,12 +663,8 @@ std::string PopupMenu::ItemKey(int32_t index) const {
     return impl_->At(index).key;
 }
 
-std::string PopupMenu::ItemHelpText(int32_t index) const {
-    return impl_->At(index).helpText;
-}
-
-int32_t PopupMenu::ShowPopupMenu(int32_t x, int32_t y, int32_t flags, bool returnIndex) {
-    return impl_->Show(x, y, flags, returnIndex);
+int32_t PopupMenu::ShowPopupMenu(int32_t x, int32_t y) {
+    return impl_->Show(x, y);
 }
 
 }  // namespace controls

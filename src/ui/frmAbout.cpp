@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <iterator>
 
+#include "controls/PictureBox.h"
 #include "diagnostics/RuntimeError.h"
 #include "resources/resource.h"
 #include "ui/Maker.h"
+#include "version.h"
 
 namespace {
 
@@ -62,11 +64,6 @@ constexpr std::string_view LinkText() {
         address.remove_suffix(1);
     }
     return address;
-}
-
-// Whole twips per whole pixel, as the design surfaces count them (15 at 96 dots per inch).
-int TwipsPerPixel(int logPixels) {
-    return logPixels > 0 ? std::max(1, 1440 / logPixels) : 15;
 }
 
 RECT ToPixels(const TwipRect& twips, int perPixelX, int perPixelY) {
@@ -170,15 +167,9 @@ void frmAbout::ShowModal(HWND owner) {
 }
 
 bool frmAbout::CreateForm(HWND owner) {
-    int logPixelsX = 0;
-    int logPixelsY = 0;
-    {
-        win32::WindowDc screen(nullptr);
-        logPixelsX = ::GetDeviceCaps(screen.get(), LOGPIXELSX);
-        logPixelsY = ::GetDeviceCaps(screen.get(), LOGPIXELSY);
-    }
-    twipsPerPixelX_ = TwipsPerPixel(logPixelsX);
-    twipsPerPixelY_ = TwipsPerPixel(logPixelsY);
+    const controls::TwipsPerPixel scale = controls::ScreenTwipsPerPixel();
+    twipsPerPixelX_ = scale.x;
+    twipsPerPixelY_ = scale.y;
 
     RECT frame{0, 0, kClientWidth / twipsPerPixelX_, kClientHeight / twipsPerPixelY_};
     ::AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
@@ -188,7 +179,7 @@ bool frmAbout::CreateForm(HWND owner) {
     if (!Create(kClassName, kExStyle, kStyle, kCaption, owner, at.x, at.y, width, height)) {
         return false;
     }
-    CreateFonts(logPixelsY > 0 ? logPixelsY : 96);
+    CreateFonts(static_cast<int>(controls::ScreenDpi()));
     background_.reset(::CreateSolidBrush(kRed));
 
     const RECT button = ToPixels(kCmdOK, twipsPerPixelX_, twipsPerPixelY_);

@@ -7,6 +7,7 @@
 #include "resources/resource.h"
 #include "startup/Module1.h"
 #include "ui/Maker.h"
+#include "ui/PopupRule.h"
 #include "ui/frmAbout.h"
 #include "ui/mShellExecute.h"
 
@@ -34,15 +35,8 @@ std::vector<WORD> MenuIconIds() {
 }
 constexpr int16_t kRightButton = 2;
 constexpr UINT kMenuDelayMs = 10;
-constexpr char kFrameClass[] = "IEFrame";
 constexpr UINT kScanMarker = WM_APP + 1;  // posted as a scan begins, see WinHook1_WindowActivated
 
-bool OpenAtStart(int32_t threadId) {
-    const auto& frames = Module1::colFrames;
-    return std::any_of(frames.begin(), frames.end(), [&](const Module1::FrameThread& frame) {
-        return frame.ThreadId == threadId;
-    });
-}
 }  // namespace
 
 frmmain::frmmain()
@@ -75,7 +69,6 @@ void frmmain::BuildTrayMenu() {
     m_cMenu = std::make_unique<controls::PopupMenu>();
     m_cMenu->SetOwnerWindow(hwnd());
     m_cMenu->SetImageSource(ilsIcons16.Handle(::GetSystemMetrics(SM_CXSMICON)));
-    m_cMenu->SetMenuStyle(1);
     m_cMenu->MeasureItem = [this](int32_t index, int32_t& width, int32_t& height) {
         m_cMenu_MeasureItem(index, width, height);
     };
@@ -85,7 +78,7 @@ void frmmain::BuildTrayMenu() {
     };
 
     auto topLevel = [&](const char* caption, int32_t icon, const char* key) {
-        int32_t index = m_cMenu->AddItem(caption, "", 0, 0, icon, false, true, key);
+        int32_t index = m_cMenu->AddItem(caption, 0, 0, icon, false, key);
         m_cMenu->SetItemOwnerDraw(index, true);
         return index;
     };
@@ -94,7 +87,7 @@ void frmmain::BuildTrayMenu() {
     topLevel("O&ff", -1, "Off");
     topLevel("&About", -1, "About");
     int32_t web = topLevel("On the We&b", kWebIcon, "Web");
-    m_cMenu->AddItem(kMakerName, "", kWebLinkData, web, kWebIcon, false, true, kMakerWebAddress);
+    m_cMenu->AddItem(kMakerName, kWebLinkData, web, kWebIcon, false, kMakerWebAddress);
     topLevel("-", -1, "");
     topLevel("E&xit", -1, "Exit");
 
@@ -232,31 +225,17 @@ void frmmain::WinHook1_WindowActivated(HWND activated) {
     TryStep([&] { Module1::colWindows.clear(); });
     TryStep([&] { Module1::colInstances = WINAPI32::EnumKeyValues(Module1::kInstancesKey); });
     TryStep([&] { ::EnumWindows(&Module1::EnumWinProc, 0); });
-    for (const Module1::WindowRecord& record : Module1::colWindows) {
-        // The frames open at start are never closed, whatever the registry holds now.
-        if (record.ClassName != kFrameClass || OpenAtStart(record.ThreadId)) {
-            continue;
+    std::vector<HWND> popups;
+    TryStep([&] {
+        std::vector<int32_t> startThreads;
+        for (const Module1::FrameThread& frame : Module1::colFrames) {
+            startThreads.push_back(frame.ThreadId);
         }
-        if (CheckThreadId(record.ThreadId) == 0) {
-            ClosePopupWindow(record.Handle);
-        }
+        popups = PopupsToClose(Module1::colWindows, startThreads, Module1::colInstances);
+    });
+    for (HWND popup : popups) {
+        ClosePopupWindow(popup);
     }
-}
-
-int32_t frmmain::CheckThreadId(int32_t threadId) const {
-    if (!Module1::colInstances) {
-        return 0;
-    }
-    int32_t found = 0;
-    for (const std::string& name : *Module1::colInstances) {
-        // A name that is not a number names no thread; it does not stop the comparison.
-        diagnostics::TryStep([&] {
-            if (diagnostics::CLng(name) == threadId) {
-                found = 1;
-            }
-        });
-    }
-    return found;
 }
 
 void frmmain::ClosePopupWindow(HWND hwnd) const {
@@ -280,7 +259,7 @@ void frmmain::Timer1_Timer() {
     if (!m_cMenu) {
         return;  // the load failed: there is no menu to show
     }
-    int32_t chosen = m_cMenu->ShowPopupMenu(Module1::MenuX, Module1::MenuY, 0, true);
+    int32_t chosen = m_cMenu->ShowPopupMenu(Module1::MenuX, Module1::MenuY);
     if (chosen <= 0) {
         return;
     }

@@ -61,8 +61,6 @@ class frmmain : public win32::WindowBase {
     void OpenWebLink(const std::string& address);
     void lbllink_Click();
 
-    // 1 when the thread id is one of the value names read from the Instances key, else 0.
-    int32_t CheckThreadId(int32_t threadId) const;
     // Asks a pop-up frame to close; does not wait for it.
     void ClosePopupWindow(HWND hwnd) const;
 

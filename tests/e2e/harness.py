@@ -269,8 +269,9 @@ class E2ETestCase(unittest.TestCase):
     """A fresh session per test, with the program's registry keys cleared first."""
 
     def setUp(self):
-        self.s = Session().__enter__()
-        self.addCleanup(self.s.close)
+        self.s = Session()
+        self.addCleanup(self.s.close)  # also when the session fails to come up
+        self.s.__enter__()
         self.s.reg_delete_tree(INSTANCES_KEY)
         self.s.reg_delete_tree(TOOLBAR_KEY)
 

@@ -185,7 +185,7 @@ int main(int argc, char** argv) {
     if (argc < 2) {
         std::fprintf(stderr,
                      "usage: tameprobe windows | trayslots | post HWND MSG WPARAM LPARAM |\n"
-                     "       notifydelete HWND ID | foreground | pixel X Y | record URL | "
+                     "       notifydelete HWND ID | pixel X Y | record URL | "
                      "taskbarcreated | activate HWND | notifyforeground HWND | sentinel FILE |\n"
                      "       hookloaded | processes | regvalues PATH |\n"
                      "       regset PATH NAME DATA | regdelete PATH NAME | regdeletetree PATH\n");
@@ -209,18 +209,6 @@ int main(int argc, char** argv) {
         data.hWnd = ParseHwnd(argv[2]);
         data.uID = static_cast<UINT>(std::strtoul(argv[3], nullptr, 0));
         return ::Shell_NotifyIconA(NIM_DELETE, &data) ? 0 : 1;
-    } else if (cmd == "menuitems") {
-        // The items of the open popup menu (window class "#32768") in screen coordinates.
-        HWND menuWindow = ::FindWindowA("#32768", nullptr);
-        HMENU menu = reinterpret_cast<HMENU>(::SendMessageA(menuWindow, MN_GETHMENU, 0, 0));
-        int count = ::GetMenuItemCount(menu);
-        for (int i = 0; i < count; ++i) {
-            RECT r{};
-            ::GetMenuItemRect(menuWindow, menu, static_cast<UINT>(i), &r);
-            std::printf("%d\t%ld\t%ld\t%ld\t%ld\n", i, r.left, r.top, r.right, r.bottom);
-        }
-    } else if (cmd == "foreground") {
-        PrintWindow(::GetForegroundWindow());
     } else if (cmd == "pixel" && argc >= 4) {
         HDC screen = ::GetDC(nullptr);
         COLORREF c = ::GetPixel(screen, std::atoi(argv[2]), std::atoi(argv[3]));

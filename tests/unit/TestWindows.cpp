@@ -55,6 +55,10 @@ HWND ThreadWindow::AddWindow(const std::string& className, const std::string& ti
     return request.result;
 }
 
+void ThreadWindow::Place(int x, int y, int width, int height) const {
+    ::SetWindowPos(hwnd_, HWND_TOP, x, y, width, height, SWP_SHOWWINDOW | SWP_NOACTIVATE);
+}
+
 LRESULT CALLBACK ThreadWindow::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<ThreadWindow*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     if (msg == WM_NCCREATE) {
@@ -66,6 +70,12 @@ LRESULT CALLBACK ThreadWindow::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
             self->paramsOne_ = false;
         }
         return 0;
+    } else if (self != nullptr && msg >= 0xC000 && msg <= 0xFFFF) {
+        ++self->registered_;
+    } else if (self != nullptr && msg == WM_NULL) {
+        ++self->nulls_;
+    } else if (self != nullptr && msg == WM_RBUTTONDOWN) {
+        ++self->rightPresses_;
     } else if (self != nullptr && msg == kAddWindow) {
         auto* request = reinterpret_cast<AddRequest*>(lParam);
         Register(request->className, &ThreadWindow::Proc);

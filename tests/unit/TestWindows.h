@@ -13,7 +13,8 @@ namespace testing_windows {
 void Pump(DWORD ms);
 
 // A top-level window of a chosen class and title, created on a thread of its own that pumps
-// its messages. Counts the WM_CLOSE messages it receives, and ignores them (the window stays).
+// its messages. Counts the WM_CLOSE messages it receives, and ignores them (the window stays),
+// and some others: registered messages, WM_NULL and right-button presses.
 class ThreadWindow {
   public:
     ThreadWindow(const std::string& className, const std::string& title);
@@ -25,6 +26,12 @@ class ThreadWindow {
     DWORD threadId() const { return threadId_; }
     int closes() const { return closes_; }
     bool closeParamsWereOne() const { return paramsOne_; }
+    int registered() const { return registered_; }  // registered messages it was sent or posted
+    int nulls() const { return nulls_; }            // WM_NULL, a marker of the test's
+    int rightPresses() const { return rightPresses_; }
+
+    // Shows the window at a place of the screen, without activating it.
+    void Place(int x, int y, int width, int height) const;
 
     // Creates one more window of `className` on the same thread.
     HWND AddWindow(const std::string& className, const std::string& title);
@@ -38,6 +45,9 @@ class ThreadWindow {
     std::atomic<DWORD> threadId_{0};
     std::atomic<int> closes_{0};
     std::atomic<bool> paramsOne_{true};
+    std::atomic<int> registered_{0};
+    std::atomic<int> nulls_{0};
+    std::atomic<int> rightPresses_{0};
 };
 
 }  // namespace testing_windows

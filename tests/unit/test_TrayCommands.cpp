@@ -53,26 +53,6 @@ class TrayCommands : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(TrayCommands, TheMenuIsBuiltWithBlockingOn) {
-    ASSERT_NE(form.m_cMenu, nullptr);
-    EXPECT_EQ(form.m_cMenu->ItemCount(), 8);
-    EXPECT_EQ(form.m_cMenu->ItemKey(2), "On");
-    EXPECT_EQ(form.m_cMenu->ItemKey(6), "https://corvanta.example.com/");
-    EXPECT_EQ(form.m_cMenu->ItemData(6), -32768);
-    EXPECT_TRUE(form.m_cMenu->ItemChecked(2));
-    EXPECT_FALSE(form.m_cMenu->ItemChecked(3));
-    // The side bar runs the height of the top-level items and is painted.
-    int32_t height = 0;
-    for (int32_t i = 1; i <= form.m_cMenu->ItemCount(); ++i) {
-        if (form.m_cMenu->ItemLevel(i) == form.m_cMenu->ItemLevel(1)) {
-            height += form.m_cMenu->ItemHeight(i);
-        }
-    }
-    EXPECT_EQ(form.picSideBar.HeightPixels(), height);
-    COLORREF bottom = ::GetPixel(form.picSideBar.hDC(), 0, height - 1);
-    EXPECT_EQ(bottom, RGB(153, 51, 0));
-}
-
 TEST_F(TrayCommands, OffThenOnSwitchesHooksAndPresentation) {
     form.MenuCommand("Off");
     EXPECT_FALSE(form.WinHook1.HookActive());
@@ -104,13 +84,6 @@ TEST_F(TrayCommands, TheMakersItemOpensThePageAndShowsOff) {
     form.OpenWebLink("https://corvanta.example.com/");
     EXPECT_FALSE(form.WinHook1.HookActive());
     ExpectShown(false, "Ie Tamewin Disabled");
-}
-
-TEST_F(TrayCommands, TheAboutLinkShowsOffWithItsOwnToolTip) {
-    form.lbllink_Click();
-    EXPECT_EQ(g_opened, "https://corvanta.example.com/");
-    EXPECT_FALSE(form.WinHook1.HookActive());
-    ExpectShown(false, "IE Tamewin Disabled");
 }
 
 namespace {

@@ -14,6 +14,7 @@
 
 #include "controls/DesktopHook.h"
 #include "controls/WinHook.h"
+#include "TestWindows.h"
 #include "controls/hook/HookChannel.h"
 #include "win32/Handles.h"
 
@@ -238,50 +239,27 @@ TEST_F(WinHookStandard, ReportsInternetExplorerFramesOfBothBitnesses) {
     }
 }
 
-TEST_F(WinHookStandard, ReportsWindowsOfAnotherProgramAndItsOwn) {
+TEST_F(WinHookStandard, ReportsEachActivationOnce) {
     hook_.SetHookActive(true);
-    Program editor("C:\\windows\\notepad.exe");
-    ASSERT_TRUE(editor.started());
-    const HWND other = editor.WaitForWindow("Notepad");
-    ASSERT_NE(other, nullptr);
-    Activate(other);
-    EXPECT_TRUE(PumpUntilActivated(other));
-
     win32::Window first = MakeWindow(100, 100);
     win32::Window second = MakeWindow(200, 150);
     ASSERT_TRUE(first && second);
-    Activate(first.get());
-    EXPECT_TRUE(PumpUntilActivated(first.get()));
-    Activate(second.get());
-    EXPECT_TRUE(PumpUntilActivated(second.get()));
-    activated_.clear();
-    Activate(first.get());
-    EXPECT_TRUE(PumpUntilActivated(first.get())) << "each activation is reported";
-}
-
-TEST_F(WinHookStandard, RaisesNothingWhileOff) {
-    win32::Window mine = MakeWindow(100, 100);
-    win32::Window another = MakeWindow(200, 150);
-    ASSERT_TRUE(mine && another);
-    WinHook witness(HookKind::Standard);
-    std::vector<HWND> witnessed;
-    witness.WindowActivated = [&](HWND hwnd) { witnessed.push_back(hwnd); };
-
-    for (bool switchedOnBefore : {false, true}) {
-        SCOPED_TRACE(switchedOnBefore ? "switched on, then off" : "never switched on");
-        if (switchedOnBefore) {
-            hook_.SetHookActive(true);
-            hook_.SetHookActive(false);
-        }
-        EXPECT_FALSE(hook_.HookActive());
-        witness.SetHookActive(true);
-        const HWND target = switchedOnBefore ? another.get() : mine.get();
-        Activate(target);
-        ASSERT_TRUE(PumpUntil([&] { return Contains(witnessed, target); }));
-        DispatchQueued();
-        EXPECT_TRUE(activated_.empty());
-        witness.SetHookActive(false);
+    for (HWND hwnd : {first.get(), second.get(), first.get()}) {
+        activated_.clear();
+        Activate(hwnd);
+        EXPECT_TRUE(PumpUntilActivated(hwnd)) << "each activation is reported";
     }
+    // Told again with nothing activated between, it is the same activation. (As the hook
+    // library tells it: a foreground event would end the CBT hook for the whole process.)
+    const ChannelView channel;
+    ASSERT_TRUE(channel);
+    activated_.clear();
+    for (HWND told : {first.get(), first.get(), second.get()}) {
+        ::PostMessageA(hook_.ReceiverWindow(), DesktopHook::ActivatedMessage(),
+                       reinterpret_cast<WPARAM>(told), channel->generation);
+    }
+    ASSERT_TRUE(PumpUntilActivated(second.get()));
+    EXPECT_EQ(activated_, (std::vector<HWND>{second.get()}));
 }
 
 TEST_F(WinHookStandard, SwitchingOffDropsActivationsNotYetRaised) {
@@ -388,95 +366,12 @@ TEST(WinHookLibraryDeathTest, IsHarmlessWithNobodyListening) {
     EXPECT_EXIT(std::exit(CallTheLibraryWithNobodyListening()), ::testing::ExitedWithCode(0), "");
 }
 
-TEST(WinHookStandardLifetime, DestructionGivesTheDesktopBlockBack) {
-    auto hook = std::make_unique<WinHook>(HookKind::Standard);
-    hook->SetHookActive(true);
-    hook->SetHookActive(true);
-    ASSERT_TRUE(hook->UsesCbtHook());
-    const ChannelView channel;
-    ASSERT_TRUE(channel);
-    EXPECT_NE(channel->receiver, 0);
-    hook.reset();
-    EXPECT_EQ(channel->receiver, 0);
-}
-
-// A window that counts what is posted to it, on a thread of its own that waits for nothing
-// but its messages: another program as the hooks see it.
-class CountingWindow {
-  public:
-    CountingWindow() {
-        thread_.reset(::CreateThread(nullptr, 0, &CountingWindow::Run, this, 0, nullptr));
-        while (hwnd_ == nullptr && thread_ &&
-               ::WaitForSingleObject(thread_.get(), 10) == WAIT_TIMEOUT) {
-        }
-    }
-    ~CountingWindow() {
-        ::PostMessageA(hwnd_, kEnd, 0, 0);
-        ::WaitForSingleObject(thread_.get(), kDeadlineMs);
-    }
-    CountingWindow(const CountingWindow&) = delete;
-    CountingWindow& operator=(const CountingWindow&) = delete;
-
-    HWND hwnd() const { return hwnd_; }
-    // WM_CLOSE and registered messages: what a hooked program may have been steered to post.
-    LONG posted() const { return posted_; }
-    LONG nulls() const { return nulls_; }  // WM_NULL, posted by the test as a marker
-    LONG rightPresses() const { return rightPresses_; }
-
-  private:
-    static DWORD WINAPI Run(void* param) {
-        auto* self = static_cast<CountingWindow*>(param);
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = &CountingWindow::Proc;
-        wc.hInstance = ::GetModuleHandleA(nullptr);
-        wc.lpszClassName = "TamewinCounting";
-        ::RegisterClassA(&wc);
-        const HWND hwnd =
-            ::CreateWindowExA(0, wc.lpszClassName, "another program", WS_POPUP | WS_VISIBLE, 600,
-                              400, 200, 150, nullptr, nullptr, wc.hInstance, nullptr);
-        ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-        self->hwnd_ = hwnd;
-        MSG msg;
-        while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
-            if (msg.message == kEnd && msg.hwnd == hwnd) {
-                ::DestroyWindow(hwnd);
-                break;
-            }
-            if (msg.hwnd == hwnd && msg.message == WM_NULL) {
-                ::InterlockedIncrement(&self->nulls_);
-                continue;
-            }
-            if (msg.hwnd == hwnd && (msg.message == WM_CLOSE || msg.message >= 0xC000)) {
-                ::InterlockedIncrement(&self->posted_);
-                continue;
-            }
-            ::DispatchMessageA(&msg);
-        }
-        return 0;
-    }
-    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-        if (msg == WM_RBUTTONDOWN) {
-            auto* self =
-                reinterpret_cast<CountingWindow*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-            ::InterlockedIncrement(&self->rightPresses_);
-        }
-        return ::DefWindowProcA(hwnd, msg, wParam, lParam);
-    }
-
-    static constexpr UINT kEnd = WM_APP + 99;
-    win32::Handle thread_;
-    HWND volatile hwnd_ = nullptr;
-    volatile LONG posted_ = 0;
-    volatile LONG nulls_ = 0;
-    volatile LONG rightPresses_ = 0;
-};
-
 // Another program makes the desktop's block first and fills it to steer every hooked program:
 // WM_CLOSE to a window of its choice. The program must not take that block, and the library
 // must post nothing to that window. (Here the process plays both parts: the block's maker is
 // all that counts, and the program's state is made once per process.)
 int RefuseABlockMadeByAnother() {
-    const CountingWindow victim;
+    const testing_windows::ThreadWindow victim("TamewinVictim", "another program");
     char name[tamehook::kChannelNameSize];
     if (!tamehook::ChannelName(name)) {
         return 2;
@@ -511,9 +406,9 @@ int RefuseABlockMadeByAnother() {
     // A message posted after the library's would arrive after them.
     ::PostMessageA(victim.hwnd(), WM_NULL, 0, 0);
     PumpUntil([&] { return victim.nulls() > 0; });
-    if (victim.posted() != 0) {
-        std::fprintf(stderr, "failed: the library posted %ld messages to another program\n",
-                     victim.posted());
+    if (victim.closes() + victim.registered() != 0) {
+        std::fprintf(stderr, "failed: the library posted %d messages to another program\n",
+                     victim.closes() + victim.registered());
         ++failures;
     }
     return failures;
@@ -521,83 +416,6 @@ int RefuseABlockMadeByAnother() {
 
 TEST(WinHookChannelDeathTest, ABlockMadeByAnotherProgramChangesNothing) {
     EXPECT_EXIT(std::exit(RefuseABlockMadeByAnother()), ::testing::ExitedWithCode(0), "");
-}
-
-// Foreground events and a missing library change the process for good: each case runs in a
-// child process of its own.
-int GiveUpTheCbtHookAtTheFirstForegroundEvent() {
-    int failures = 0;
-    auto check = [&](bool ok, const char* what) {
-        if (!ok) {
-            std::fprintf(stderr, "failed: %s\n", what);
-            ++failures;
-        }
-    };
-    {
-        WinHook hook(HookKind::Standard);
-        std::vector<HWND> activated;
-        hook.WindowActivated = [&](HWND hwnd) { activated.push_back(hwnd); };
-        hook.SetHookActive(true);
-        check(hook.UsesCbtHook(), "the CBT hook is installed at first");
-        const HWND foreground = ::GetDesktopWindow();
-        ::PostMessageA(hook.ReceiverWindow(), WinHook::kForegroundMessage,
-                       reinterpret_cast<WPARAM>(foreground), 0);
-        check(PumpUntil([&] { return !activated.empty(); }), "the foreground event is raised");
-        check(activated == std::vector<HWND>{foreground}, "with the foreground window");
-        check(!hook.UsesCbtHook(), "the CBT hook is given up");
-        check(hook.HookActive(), "the control stays on");
-        hook.SetHookActive(false);
-        hook.SetHookActive(true);
-        check(!hook.UsesCbtHook(), "not installed again at the next switch-on");
-        WinHook other(HookKind::Standard);
-        other.SetHookActive(true);
-        check(other.HookActive() && !other.UsesCbtHook(), "nor by another control");
-        const ChannelView channel;
-        check(!channel || channel->receiver == 0, "the desktop block is given back");
-    }
-    return failures;
-}
-
-TEST(WinHookStandardDeathTest, GivesUpTheCbtHookAtTheFirstForegroundEvent) {
-    EXPECT_EXIT(std::exit(GiveUpTheCbtHookAtTheFirstForegroundEvent()),
-                ::testing::ExitedWithCode(0), "");
-}
-
-// Renames a file for the life of the object.
-class HiddenFile {
-  public:
-    explicit HiddenFile(std::string path) : path_(std::move(path)) {
-        hidden_ = ::MoveFileA(path_.c_str(), (path_ + ".hidden").c_str()) != FALSE;
-    }
-    ~HiddenFile() {
-        if (hidden_) {
-            ::MoveFileA((path_ + ".hidden").c_str(), path_.c_str());
-        }
-    }
-    HiddenFile(const HiddenFile&) = delete;
-    HiddenFile& operator=(const HiddenFile&) = delete;
-    bool hidden() const { return hidden_; }
-
-  private:
-    std::string path_;
-    bool hidden_ = false;
-};
-
-int WatchWithoutTheLibrary(const std::string& library) {
-    if (::GetFileAttributesA(library.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        return 2;
-    }
-    WinHook hook(HookKind::Standard);
-    hook.SetHookActive(true);
-    return hook.HookActive() && !hook.UsesCbtHook() ? 0 : 1;
-}
-
-TEST(WinHookStandardDeathTest, WatchesForegroundEventsAloneWithoutTheLibrary) {
-    const std::string library = ProgramFolder() + "tamehook.dll";
-    // The child runs this test's body again: there the file is hidden already.
-    const HiddenFile hidden(library);
-    EXPECT_EXIT(std::exit(WatchWithoutTheLibrary(library)), ::testing::ExitedWithCode(0), "");
-    EXPECT_TRUE(hidden.hidden());
 }
 
 class WinHookMouse : public ::testing::Test {
@@ -614,13 +432,21 @@ class WinHookMouse : public ::testing::Test {
         DispatchQueued();
     }
 
+    // A press at a point: the move is part of the same input, so no earlier pointer position
+    // can take its place.
     static void Press(POINT at, DWORD down, DWORD up) {
-        ::SetCursorPos(at.x, at.y);
-        INPUT input[2] = {};
-        input[0].type = input[1].type = INPUT_MOUSE;
-        input[0].mi.dwFlags = down;
-        input[1].mi.dwFlags = up;
-        ::SendInput(2, input, sizeof(INPUT));
+        const int width = ::GetSystemMetrics(SM_CXSCREEN);
+        const int height = ::GetSystemMetrics(SM_CYSCREEN);
+        INPUT input[3] = {};
+        for (INPUT& one : input) {
+            one.type = INPUT_MOUSE;
+            one.mi.dx = ::MulDiv(at.x, 65535, width - 1);
+            one.mi.dy = ::MulDiv(at.y, 65535, height - 1);
+        }
+        input[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+        input[1].mi.dwFlags = down | MOUSEEVENTF_ABSOLUTE;
+        input[2].mi.dwFlags = up | MOUSEEVENTF_ABSOLUTE;
+        ::SendInput(3, input, sizeof(INPUT));
     }
     static void RightPress(POINT at) { Press(at, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP); }
 
@@ -638,7 +464,7 @@ class WinHookMouse : public ::testing::Test {
     // Right-clicks at a point from a thread of its own, then notes whether the window under
     // it had the press while the test's thread was still busy.
     struct Clicker {
-        const CountingWindow* other;
+        const testing_windows::ThreadWindow* other;
         POINT at;
         volatile LONG busy;
         volatile LONG arrivedWhileBusy;
@@ -662,22 +488,21 @@ class WinHookMouse : public ::testing::Test {
     Points witnessed_;
 };
 
-TEST_F(WinHookMouse, ReportsRightButtonPressesAtTheirScreenPosition) {
+TEST_F(WinHookMouse, ReportsRightPressesOnlyAtTheirSignedScreenPosition) {
     hook_.SetHookActive(true);
     ASSERT_TRUE(hook_.HookActive());
-    RightPress({150, 160});
-    ASSERT_TRUE(PumpUntil([&] { return presses_.size() == 1; }));
-    RightPress({321, 287});
-    ASSERT_TRUE(PumpUntil([&] { return presses_.size() == 2; }));
-    EXPECT_EQ(presses_, (Points{{150, 160}, {321, 287}}));
-}
-
-TEST_F(WinHookMouse, IgnoresTheOtherButtons) {
-    hook_.SetHookActive(true);
     Press({150, 160}, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP);
     Press({150, 160}, MOUSEEVENTF_MIDDLEDOWN, MOUSEEVENTF_MIDDLEUP);
-    RightPressWitnessed({200, 210});
-    EXPECT_EQ(presses_, (Points{{200, 210}}));
+    RightPressWitnessed({321, 287});
+    EXPECT_EQ(presses_, (Points{{321, 287}}));
+    // Monitors left of and above the primary one have negative coordinates.
+    const Points points{{-1234, -5678}, {INT32_MIN, INT32_MAX}};
+    for (const auto& [x, y] : points) {
+        ::PostMessageA(hook_.ReceiverWindow(), WinHook::kMouseMessage, static_cast<WPARAM>(x),
+                       static_cast<LPARAM>(y));
+    }
+    ASSERT_TRUE(PumpUntil([&] { return presses_.size() == 3; }));
+    EXPECT_EQ(presses_[2], points[1]);
 }
 
 TEST_F(WinHookMouse, RaisesNothingWhileOffAndOnceWhenSwitchedOnTwice) {
@@ -695,44 +520,26 @@ TEST_F(WinHookMouse, RaisesNothingWhileOffAndOnceWhenSwitchedOnTwice) {
     EXPECT_EQ(presses_, (Points{{160, 170}}));
 }
 
-TEST_F(WinHookMouse, SwitchingOffDropsPressesNotYetRaised) {
+TEST_F(WinHookMouse, SwitchingOffDropsPressesNotYetRaisedButKeepsTheQuitRequest) {
     hook_.SetHookActive(true);
     RightPress({150, 160});
     ASSERT_TRUE(WaitUntilPending(hook_.ReceiverWindow(), WinHook::kMouseMessage));
-    hook_.SetHookActive(false);
-    hook_.SetHookActive(true);
-    DispatchQueued();
-    EXPECT_TRUE(presses_.empty());
-}
-
-TEST_F(WinHookMouse, SwitchingOffKeepsTheQuitRequest) {
-    hook_.SetHookActive(true);
-    ::PostMessageA(hook_.ReceiverWindow(), WinHook::kMouseMessage, 1, 2);
     ::PostQuitMessage(7);
     hook_.SetHookActive(false);
     MSG msg;
     ASSERT_TRUE(::PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_EQ(msg.wParam, 7u);
+    hook_.SetHookActive(true);
     DispatchQueued();
     EXPECT_TRUE(presses_.empty());
-}
-
-TEST_F(WinHookMouse, CarriesSignedCoordinates) {
-    hook_.SetHookActive(true);
-    const Points points{{-1234, -5678}, {-1, 0}, {INT32_MIN, INT32_MAX}, {2560, -1440}};
-    for (const auto& [x, y] : points) {
-        ::PostMessageA(hook_.ReceiverWindow(), WinHook::kMouseMessage, static_cast<WPARAM>(x),
-                       static_cast<LPARAM>(y));
-    }
-    ASSERT_TRUE(PumpUntil([&] { return presses_.size() == points.size(); }));
-    EXPECT_EQ(presses_, points);
 }
 
 }  // namespace
 
 TEST_F(WinHookMouse, ABusyControlsThreadHoldsNoClickOfAnotherProgram) {
     hook_.SetHookActive(true);
-    const CountingWindow other;
+    const testing_windows::ThreadWindow other("TamewinOther", "another program");
+    other.Place(600, 400, 200, 150);
     const POINT at{700, 470};  // on the other program's window
     // The click comes from another thread while this one, the controls' thread, is busy.
     Clicker clicker{&other, at, 1, 0};

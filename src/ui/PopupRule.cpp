@@ -1,0 +1,46 @@
+#include "ui/PopupRule.h"
+
+#include <algorithm>
+
+#include "diagnostics/RuntimeError.h"
+
+namespace ui {
+
+namespace {
+constexpr char kFrameClass[] = "IEFrame";
+}
+
+int32_t CheckThreadId(const std::optional<std::vector<std::string>>& names, int32_t threadId) {
+    if (!names) {
+        return 0;
+    }
+    int32_t found = 0;
+    for (const std::string& name : *names) {
+        // A name that is not a number names no thread; it does not stop the comparison.
+        diagnostics::TryStep([&] {
+            if (diagnostics::CLng(name) == threadId) {
+                found = 1;
+            }
+        });
+    }
+    return found;
+}
+
+std::vector<HWND> PopupsToClose(const std::vector<Module1::WindowRecord>& windows,
+                                const std::vector<int32_t>& startThreads,
+                                const std::optional<std::vector<std::string>>& names) {
+    std::vector<HWND> popups;
+    for (const Module1::WindowRecord& record : windows) {
+        // The frames open at start are never closed, whatever the register holds now.
+        if (record.ClassName != kFrameClass || std::find(startThreads.begin(), startThreads.end(),
+                                                         record.ThreadId) != startThreads.end()) {
+            continue;
+        }
+        if (CheckThreadId(names, record.ThreadId) == 0) {
+            popups.push_back(record.Handle);
+        }
+    }
+    return popups;
+}
+
+}  // namespace ui

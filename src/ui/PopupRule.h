@@ -1,0 +1,28 @@
+// The pop-up rule, with no window or registry of its own: from a snapshot of the top-level
+// windows, the threads of the frames open at start and the value names of the register, the
+// windows to close. The activation handler gathers the three and posts the closes.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "startup/Module1.h"
+
+namespace ui {
+
+// 1 when the thread id is one of the register's value names, compared as numbers, else 0. A
+// name that is not a number names no thread; no list (a register that could not be read)
+// names none.
+int32_t CheckThreadId(const std::optional<std::vector<std::string>>& names, int32_t threadId);
+
+// Every "IEFrame" window (exact class) whose thread is neither one of the start's frame
+// threads nor named in the register, in snapshot order.
+std::vector<HWND> PopupsToClose(const std::vector<Module1::WindowRecord>& windows,
+                                const std::vector<int32_t>& startThreads,
+                                const std::optional<std::vector<std::string>>& names);
+
+}  // namespace ui
