@@ -1,6 +1,7 @@
 #include "controls/DesktopHook.h"
 
 #include "controls/hook/HookChannel.h"
+#include "win32/ModulePath.h"
 #include "win32/Wait.h"
 
 namespace controls {
@@ -93,19 +94,7 @@ const Block& ProcessBlock() {
 
 // The program's folder, with its final backslash; empty if the system cannot say.
 std::string ProgramFolder() {
-    std::string path(MAX_PATH, '\0');
-    for (;;) {
-        const DWORD length =
-            ::GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) {
-            return {};
-        }
-        if (length < path.size()) {
-            path.resize(length);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
+    std::string path = win32::ModulePath(nullptr).value_or("");
     path.resize(path.find_last_of("\\/") + 1);  // npos + 1 == 0: no folder at all
     return path;
 }
@@ -149,8 +138,7 @@ std::unique_ptr<DesktopHook> DesktopHook::Install(HWND receiver, LONG generation
 
 std::unique_ptr<DesktopHook> DesktopHook::TryInstall(HWND receiver, LONG generation) {
     const UINT message = ActivatedMessage();
-    char name[tamehook::kChannelNameSize];
-    if (message == 0 || receiver == nullptr || !tamehook::ChannelName(name)) {
+    if (message == 0 || receiver == nullptr) {
         return nullptr;
     }
     tamehook::Channel* channel = ProcessBlock().channel();

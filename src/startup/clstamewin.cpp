@@ -1,12 +1,12 @@
 #include "startup/clstamewin.h"
 
-#include <algorithm>
 #include <string_view>
 
 #include "diagnostics/RuntimeError.h"
 #include "registry/WINAPI32.h"
 #include "startup/Module1.h"
 #include "ui/frmmain.h"
+#include "win32/ModulePath.h"
 
 using diagnostics::TryStep;
 using namespace Module1;
@@ -15,31 +15,9 @@ namespace {
 
 const std::string kToolbarKey =
     "Software\\Microsoft\\Internet Explorer\\Extensions\\{CFF32220-C089-11d3-9A6C-00104BD4D490}";
-constexpr DWORD kLongestPath = 32768;  // the system's limit, with the NUL
-
-// The program's full path at any length; none when the system will not give it whole.
-std::optional<std::string> ProgramPath() {
-    std::string path(MAX_PATH, '\0');
-    for (;;) {
-        const DWORD n =
-            clstamewin::ModuleFileName(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0) {
-            return std::nullopt;
-        }
-        if (n < path.size()) {  // a cut path fills the buffer
-            path.resize(n);
-            return path;
-        }
-        if (path.size() >= kLongestPath) {
-            return std::nullopt;
-        }
-        path.resize(std::min<size_t>(path.size() * 2, kLongestPath));
-    }
-}
-
 // The program's path with the extension written ".EXE", as the browser's button runs it.
 std::optional<std::string> ProgramExePath() {
-    std::optional<std::string> full = ProgramPath();
+    std::optional<std::string> full = win32::ModulePath(nullptr, clstamewin::ModuleFileName);
     if (!full) {
         return std::nullopt;
     }
@@ -61,7 +39,7 @@ bool FileExists(const std::string& path) {
 
 }  // namespace
 
-clstamewin::ModuleFileNameFn clstamewin::ModuleFileName = &::GetModuleFileNameA;
+win32::ModuleFileNameFn clstamewin::ModuleFileName = &::GetModuleFileNameA;
 
 clstamewin::clstamewin() {
     // Each step is contained: one that fails leaves the next ones to run, so the program never

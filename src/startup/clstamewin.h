@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "win32/ModulePath.h"
+
 namespace ui {
 class frmmain;
 }
@@ -41,8 +43,7 @@ class clstamewin {
 
     // The call that reads the program's path; tests put one in its place to give the program
     // a path the test system could not start it from.
-    using ModuleFileNameFn = DWORD(WINAPI*)(HMODULE, LPSTR, DWORD);
-    static ModuleFileNameFn ModuleFileName;
+    static win32::ModuleFileNameFn ModuleFileName;
 
     std::unique_ptr<ui::frmmain> NewMain;
 

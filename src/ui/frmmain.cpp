@@ -142,7 +142,6 @@ void frmmain::m_cMenu_MeasureItem(int32_t lMenuIndex, int32_t& lWidth, int32_t&)
 
 void frmmain::m_cMenu_DrawItem(HDC hDC, int32_t, int32_t& lLeft, int32_t& lTop, int32_t&,
                                int32_t& lBottom, bool& bDoDefault) {
-    EnsureSideBar();
     // The bar's slice at the item's own height, so the slices join down the menu.
     int32_t w = SideBarWidth();
     ::BitBlt(hDC, lLeft, lTop, w, lBottom - lTop, picSideBar.hDC(), 0, lTop, SRCCOPY);

@@ -141,26 +141,18 @@ class SelectGuard {
 };
 
 // Holds a slim reader/writer lock, exclusively or shared, for one scope.
-class SrwExclusive {
+template <void(WINAPI* Acquire)(PSRWLOCK), void(WINAPI* Release)(PSRWLOCK)>
+class SrwHold {
   public:
-    explicit SrwExclusive(SRWLOCK& lock) : lock_(lock) { ::AcquireSRWLockExclusive(&lock_); }
-    SrwExclusive(const SrwExclusive&) = delete;
-    SrwExclusive& operator=(const SrwExclusive&) = delete;
-    ~SrwExclusive() { ::ReleaseSRWLockExclusive(&lock_); }
+    explicit SrwHold(SRWLOCK& lock) : lock_(lock) { Acquire(&lock_); }
+    SrwHold(const SrwHold&) = delete;
+    SrwHold& operator=(const SrwHold&) = delete;
+    ~SrwHold() { Release(&lock_); }
 
   private:
     SRWLOCK& lock_;
 };
-
-class SrwShared {
-  public:
-    explicit SrwShared(SRWLOCK& lock) : lock_(lock) { ::AcquireSRWLockShared(&lock_); }
-    SrwShared(const SrwShared&) = delete;
-    SrwShared& operator=(const SrwShared&) = delete;
-    ~SrwShared() { ::ReleaseSRWLockShared(&lock_); }
-
-  private:
-    SRWLOCK& lock_;
-};
+using SrwExclusive = SrwHold<&::AcquireSRWLockExclusive, &::ReleaseSRWLockExclusive>;
+using SrwShared = SrwHold<&::AcquireSRWLockShared, &::ReleaseSRWLockShared>;
 
 }  // namespace win32
