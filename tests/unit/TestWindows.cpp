@@ -12,6 +12,25 @@ struct AddRequest {
     HWND result = nullptr;
 };
 
+struct Search {
+    DWORD process;
+    const char* className;
+    HWND found;
+};
+BOOL CALLBACK Match(HWND hwnd, LPARAM param) {
+    auto* search = reinterpret_cast<Search*>(param);
+    char name[256] = {};
+    ::GetClassNameA(hwnd, name, sizeof(name));
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(hwnd, &process);
+    if (process == search->process && std::string(name) == search->className &&
+        ::IsWindowVisible(hwnd)) {
+        search->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 void Register(const std::string& className, WNDPROC proc) {
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof wc;
@@ -26,15 +45,53 @@ void Register(const std::string& className, WNDPROC proc) {
 }  // namespace
 
 void Pump(DWORD ms) {
-    DWORD start = ::GetTickCount();
+    PumpUntil([] { return false; }, ms);
+}
+
+bool PumpUntil(const std::function<bool()>& done, DWORD ms) {
+    const DWORD start = ::GetTickCount();
     MSG msg;
-    while (::GetTickCount() - start < ms) {
+    for (;;) {
         while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
             ::TranslateMessage(&msg);
             ::DispatchMessageA(&msg);
         }
+        if (done()) {
+            return true;
+        }
+        if (::GetTickCount() - start >= ms) {
+            return false;
+        }
         ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
     }
+}
+
+Process::Process(std::string commandLine) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    if (::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                         &startup, &info)) {
+        process_.reset(info.hProcess);
+        win32::Handle thread(info.hThread);
+        id_ = info.dwProcessId;
+    }
+}
+
+Process::~Process() {
+    if (process_) {
+        ::TerminateProcess(process_.get(), 1);
+        ::WaitForSingleObject(process_.get(), 10000);
+    }
+}
+
+HWND Process::WaitForWindow(const char* className) const {
+    Search search{id_, className, nullptr};
+    PumpUntil([&] {
+        ::EnumWindows(&Match, reinterpret_cast<LPARAM>(&search));
+        return search.found != nullptr;
+    });
+    return search.found;
 }
 
 ThreadWindow::ThreadWindow(const std::string& className, const std::string& title) {
