@@ -1,20 +1,111 @@
-// The procedure trace against viewer windows on another thread.
+// The procedure trace and the error handler, against viewer windows on threads of their own (as a
+// viewer program's would be) and the message box's seam.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <clocale>
+#include <cstring>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <new>
 #include <regex>
+#include <stdexcept>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
-#include "TestViewer.h"
+#include "TestWindows.h"
+#include "diagnostics/RuntimeError.h"
 #include "diagnostics/modTrace.h"
+
+using diagnostics::RuntimeError;
 
 namespace {
 
 constexpr char kViewer[] = "Tamewin Trace";
+
+// What came, in order: who took it (a viewer's title, or "box") and its text.
+struct Log {
+    void Add(std::string source, std::string text) {
+        std::lock_guard<std::mutex> lock(mutex);
+        events.emplace_back(std::move(source), std::move(text));
+    }
+    std::vector<std::pair<std::string, std::string>> Events() const {
+        std::lock_guard<std::mutex> lock(mutex);
+        return events;
+    }
+    std::vector<std::string> From(const std::string& source) const {
+        std::vector<std::string> texts;
+        for (const auto& [from, text] : Events()) {
+            if (from == source) {
+                texts.push_back(text);
+            }
+        }
+        return texts;
+    }
+    mutable std::mutex mutex;
+    std::vector<std::pair<std::string, std::string>> events;
+};
+
+// A viewer window, gone with the object. It keeps its title: a WM_SETTEXT is a trace line.
+class Viewer {
+  public:
+    Viewer(const std::string& title, Log& log)
+        : log_(log),
+          resume_(::CreateEventA(nullptr, FALSE, FALSE, nullptr)),
+          window_(kClass, title) {
+        ::SetPropA(window_.hwnd(), kClass, this);
+        base_ = reinterpret_cast<WNDPROC>(::SetWindowLongPtrA(
+            window_.hwnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Viewer::Proc)));
+    }
+    ~Viewer() { Resume(); }
+    Viewer(const Viewer&) = delete;
+    Viewer& operator=(const Viewer&) = delete;
+
+    HWND hwnd() const { return window_.hwnd(); }
+    // From the next line on the viewer takes nothing (it hangs) until Resume.
+    void Pause() { ::SendNotifyMessageA(window_.hwnd(), kPause, 0, 0); }
+    void Resume() { ::SetEvent(resume_.get()); }
+
+  private:
+    static constexpr char kClass[] = "TamewinTestViewer";  // and the property for the Viewer
+    static constexpr UINT kPause = WM_APP + 10;            // past the messages of a ThreadWindow
+    static inline WNDPROC base_ = nullptr;
+
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+        auto* self = static_cast<Viewer*>(::GetPropA(hwnd, kClass));
+        if (msg == WM_SETTEXT) {
+            char title[256] = {};
+            ::GetWindowTextA(hwnd, title, sizeof title);
+            const char* text = reinterpret_cast<const char*>(lParam);
+            try {
+                self->log_.Add(title, std::string(text, ::strnlen(text, wParam)));
+            } catch (...) {
+                // Nothing may unwind through the system's frames; the test then misses the line.
+            }
+            return TRUE;
+        }
+        if (msg == kPause) {
+            ::WaitForSingleObject(self->resume_.get(), INFINITE);
+            return 0;
+        }
+        return ::CallWindowProcA(base_, hwnd, msg, wParam, lParam);
+    }
+
+    Log& log_;
+    win32::Handle resume_;
+    testing_windows::ThreadWindow window_;
+};
+
+// Whether `line` is the entry or exit line `body` ("->\tModule1 : Sub Main") with that sequence
+// field, a time of five or more digits, a full stop and three decimals, and no note.
+bool IsLine(const std::string& line, const std::string& sequence, const std::string& body) {
+    return std::regex_match(line, std::regex(R"(\[tamewin_tests\] \[)" + sequence +
+                                             R"(\] \[\d{5,}\.\d{3}\] )" + body + " : \r\n"));
+}
 
 void Traced(
     const char* module, const char* procedure, void (*body)() = [] {}) {
@@ -25,16 +116,58 @@ void Sample() {
     Traced("Module1", "Function Sample");
 }
 
+// A traced function with four numbered lines that records in `ran` the lines it runs; line 20
+// raises the first `fails` times it runs. Returns 1 at its end, -1 (its neutral result) when left.
+int32_t Failing(
+    std::vector<int32_t>& ran, int fails,
+    const std::function<void()>& raise = [] { throw RuntimeError(13, "Type mismatch"); }) {
+    return modTrace::Traced("Module1", "Function Sample", int32_t{-1}, [&](modTrace::Lines& line) {
+        for (int32_t n = 10; n <= 40; n += 10) {
+            line(n, [&] {
+                ran.push_back(n);
+                if (n == 20 && fails-- > 0) {
+                    raise();
+                }
+            });
+        }
+        return int32_t{1};
+    });
+}
+
 class Trace : public ::testing::Test {
   protected:
-    void SetUp() override { modTrace::TraceState = {}; }
-    void TearDown() override { modTrace::TraceState = {}; }
+    void SetUp() override {
+        modTrace::TraceState = {};
+        current_ = this;
+        modTrace::ShowMessageBox = &Trace::Box;
+    }
+    void TearDown() override {
+        modTrace::ShowMessageBox = &::MessageBoxA;
+        modTrace::TraceState = {};
+    }
+
+    // The message box: records the call and gives the next scripted answer; without one, Abort.
+    static int WINAPI Box(HWND, LPCSTR text, LPCSTR title, UINT style) {
+        current_->log_.Add("box", text);
+        EXPECT_STREQ(title, "Unexpected Error");
+        // A tray program has no window in front of the user's: the box must bring itself there.
+        EXPECT_EQ(style, UINT{MB_ABORTRETRYIGNORE | MB_ICONSTOP | MB_SETFOREGROUND | MB_TOPMOST});
+        std::deque<int>& answers = current_->answers_;
+        const int answer = answers.empty() ? IDABORT : answers.front();
+        if (!answers.empty()) {
+            answers.pop_front();
+        }
+        return answer;
+    }
+
     std::vector<std::string> Lines() const { return log_.From(kViewer); }
-    testviewer::Log log_;
+    std::deque<int> answers_;
+    Log log_;
+    static inline Trace* current_ = nullptr;
 };
 
 TEST_F(Trace, LinesAreNumberedAndIndentedByDepthWithAFullStopEvenWhereCommasAreUsual) {
-    testviewer::Viewer viewer(kViewer, log_);
+    Viewer viewer(kViewer, log_);
     // The user's decimal separator and the C library's become commas; no ASSERT until restored.
     char separator[8] = ".";
     ::GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, separator, sizeof separator);
@@ -46,16 +179,12 @@ TEST_F(Trace, LinesAreNumberedAndIndentedByDepthWithAFullStopEvenWhereCommasAreU
     Traced("Module1", "Sub Main", [] {
         Traced("WINAPI32", "Function RegCreateString",
                [] { Traced("WINAPI32", "Function regstring"); });
-        Traced("WINAPI32", "Function regstring");
     });
-    modTrace::TraceState.Sequence = 9998;
-    Sample();
     modTrace::TraceState.Sequence = 99999;
     Sample();
     modTrace::TraceState.Sequence = INT32_MAX - 1;  // where it stops
     Sample();
     EXPECT_EQ(modTrace::FormatElapsed(7), "00000.007");
-    EXPECT_EQ(modTrace::FormatElapsed(1234567), "01234.567");
     EXPECT_EQ(modTrace::FormatElapsed(0xFFFFFFFF), "4294967.295");
     std::setlocale(LC_ALL, cLocale.c_str());
     ::SetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, separator);
@@ -69,52 +198,44 @@ TEST_F(Trace, LinesAreNumberedAndIndentedByDepthWithAFullStopEvenWhereCommasAreU
         {"00004", "->\t\tWINAPI32 : Function regstring"},
         {"00005", "<-\t\tWINAPI32 : Function regstring"},
         {"00006", "<-\tWINAPI32 : Function RegCreateString"},
-        {"00007", "->\tWINAPI32 : Function regstring"},
-        {"00008", "<-\tWINAPI32 : Function regstring"},
-        {"00009", "<-Module1 : Sub Main"},
-        {"09999", "->Module1 : Function Sample"},
-        {"10000", "<-Module1 : Function Sample"},
+        {"00007", "<-Module1 : Sub Main"},
         {"100000", "->Module1 : Function Sample"},
         {"100001", "<-Module1 : Function Sample"},
         {"2147483647", "->Module1 : Function Sample"},
         {"2147483647", "<-Module1 : Function Sample"},
     };
-    std::vector<std::string> lines = Lines();
+    const std::vector<std::string> lines = Lines();
     ASSERT_EQ(lines.size(), std::size(expected) + 1);
     EXPECT_TRUE(
         std::regex_match(lines[0], std::regex(std::string("tamewin_tests START TRACE 1\\.0 ") +
                                               today + R"(,\d\d:\d\d:\d\d\r\n)")))
         << lines[0];
     for (size_t i = 0; i < std::size(expected); ++i) {
-        EXPECT_TRUE(testviewer::IsLine(lines[i + 1], expected[i].first, expected[i].second))
-            << lines[i + 1];
+        EXPECT_TRUE(IsLine(lines[i + 1], expected[i].first, expected[i].second)) << lines[i + 1];
     }
 }
 
 TEST_F(Trace, ViewerIsFoundByItsTitleAtTheFirstCallOnly) {
     const std::pair<std::string, bool> titles[] = {
-        {"Tamewin Trace", true},   {"Tamewin Trace -xyz", true},
-        {"Tamewin Trace -", true}, {"Tamewin Trace -" + std::string(300, 'x'), true},
-        {"Tamewin Tracex", false}, {"Tamewin Trace-xyz", false},
-        {"Tamewin Trace ", false}, {"tamewin trace", false},
-        {" Tamewin Trace", false}, {"", false},
+        {"Tamewin Trace", true},   {"Tamewin Trace -xyz", true}, {"Tamewin Trace -", true},
+        {"Tamewin Tracex", false}, {"Tamewin Trace-xyz", false}, {"Tamewin Trace ", false},
+        {" Tamewin Trace", false},
     };
     for (const auto& [title, taken] : titles) {
         SCOPED_TRACE("title \"" + title + "\"");
         modTrace::TraceState = {};
-        testviewer::Viewer viewer(title, log_);
-        ASSERT_NE(viewer.hwnd(), nullptr);
+        Viewer viewer(title, log_);
         Sample();
         EXPECT_EQ(modTrace::TraceState.ViewerWindow, taken ? viewer.hwnd() : nullptr);
     }
     // Looked for once: a viewer that comes later is not taken.
-    testviewer::Viewer late(kViewer, log_);
+    Viewer late(kViewer, log_);
     Sample();
     EXPECT_EQ(modTrace::TraceState.ViewerWindow, nullptr);
     // Of two, the one in front.
     modTrace::TraceState = {};
-    testviewer::Viewer a("Tamewin Trace -a", log_);
-    testviewer::Viewer b("Tamewin Trace -b", log_);
+    Viewer a("Tamewin Trace -a", log_);
+    Viewer b("Tamewin Trace -b", log_);
     ::SetWindowPos(a.hwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     Sample();
     EXPECT_EQ(modTrace::TraceState.ViewerWindow, a.hwnd());
@@ -122,10 +243,10 @@ TEST_F(Trace, ViewerIsFoundByItsTitleAtTheFirstCallOnly) {
 
 TEST_F(Trace, AHungViewerIsWaitedForBrieflyThenSkippedForASecondAGoneOneNotAtAll) {
     {
-        testviewer::Viewer viewer(kViewer, log_);
+        Viewer viewer(kViewer, log_);
         Sample();
         viewer.Pause();
-        DWORD began = ::GetTickCount();
+        const DWORD began = ::GetTickCount();
         for (int i = 0; i < 25; ++i) {
             Sample();
         }
@@ -139,11 +260,86 @@ TEST_F(Trace, AHungViewerIsWaitedForBrieflyThenSkippedForASecondAGoneOneNotAtAll
         modTrace::TraceState.StalledSince -= 1000;  // the second has passed
         Sample();
         ASSERT_EQ(Lines().size(), 5u);
-        EXPECT_TRUE(testviewer::IsLine(Lines()[3], "00055", "->Module1 : Function Sample"))
-            << Lines()[3];
+        EXPECT_TRUE(IsLine(Lines()[3], "00055", "->Module1 : Function Sample")) << Lines()[3];
     }
     Sample();
     EXPECT_FALSE(modTrace::TraceState.ViewerStalled);
+}
+
+TEST_F(Trace, TheErrorBoxNamesTheErrorItsPlaceAndWhereItCameFrom) {
+    char path[MAX_PATH] = {};
+    const std::string exe(path, ::GetModuleFileNameA(nullptr, path, MAX_PATH));
+    const auto remote = [&](const std::string& component) {
+        return ". This error was generated remotely by " + component + ", a component of " + exe +
+               ".";
+    };
+    const auto from = [](std::string source) {
+        return [source] { throw RuntimeError(5, "Invalid procedure call", source); };
+    };
+    const std::string call = "#5 (Invalid procedure call)";
+    const std::tuple<std::function<void()>, std::string, std::string> cases[] = {
+        {from(diagnostics::ProgramName()), call, "."},
+        {from(""), call, "."},  // raised without a source: the program's own
+        {from("1C:\\comp\\x.dll!more"), call, remote("C:\\comp\\x.dll")},
+        {from("12x!a!b"), call, remote("2x")},
+        {from("000!x"), call, "."},
+        {from("5abc"), call, "."},  // a component but no "!" to end it
+        {[] { throw std::bad_alloc(); }, "#7 (Out of memory)", "."},
+        {[] { throw std::runtime_error("Bad thing"); }, "#51 (Bad thing)", "."},
+    };
+    std::vector<std::string> expected;
+    for (const auto& [raise, error, closing] : cases) {
+        answers_ = {IDIGNORE};
+        std::vector<int32_t> ran;
+        EXPECT_EQ(Failing(ran, 1, raise), 1);
+        expected.push_back("Tamewin Trace reports " + exe + " program error " + error +
+                           " occurred in module Module1, Function Sample, line 20" + closing);
+    }
+    EXPECT_EQ(log_.From("box"), expected);
+}
+
+TEST_F(Trace, RetryRunsTheLineAgainIgnoreGoesOnAbortLeaves) {
+    const std::tuple<std::deque<int>, int, std::vector<int32_t>, int32_t> cases[] = {
+        {{IDRETRY}, 1, {10, 20, 20, 30, 40}, 1},
+        {{IDIGNORE}, 1, {10, 20, 30, 40}, 1},
+        {{IDABORT}, 1, {10, 20}, -1},
+        {{0}, 1, {10, 20}, -1},  // a box that could not be shown
+        // A line that always fails can be left.
+        {{IDRETRY, IDRETRY, IDIGNORE}, 1000, {10, 20, 20, 20, 30, 40}, 1},
+        {{IDRETRY, IDABORT}, 1000, {10, 20, 20}, -1},
+    };
+    for (const auto& [answers, fails, lines, result] : cases) {
+        SCOPED_TRACE(::testing::PrintToString(answers));
+        answers_ = answers;
+        std::vector<int32_t> ran;
+        EXPECT_EQ(Failing(ran, fails), result);
+        EXPECT_EQ(ran, lines);
+        EXPECT_TRUE(answers_.empty());               // a box for each
+        EXPECT_EQ(modTrace::ErrorRecord.Number, 0);  // cleared once reported
+    }
+}
+
+TEST_F(Trace, TheErrorLineReachesTheViewerFirstAndAbortLeavesOnlyTheInnermost) {
+    Viewer viewer(kViewer, log_);
+    std::vector<int32_t> inner;
+    int32_t innerResult = 0;
+    const auto body = [&](modTrace::Lines& line) {
+        line(10, [&] { innerResult = Failing(inner, 1); });  // answered with Abort
+        return int32_t{1};
+    };
+    EXPECT_EQ(modTrace::Traced("Module1", "Function EnumWinProc", int32_t{-1}, body), 1);
+    EXPECT_EQ(innerResult, -1);
+    EXPECT_EQ(inner, (std::vector<int32_t>{10, 20}));
+
+    const auto e = log_.Events();
+    ASSERT_EQ(e.size(), 7u);
+    EXPECT_TRUE(IsLine(e[2].second, "00002", "->\tModule1 : Function Sample")) << e[2].second;
+    EXPECT_EQ(e[3].second,
+              "[tamewin_tests] ERROR 13 \"Type mismatch\" at Module1 : Function Sample : 20\r\n");
+    EXPECT_EQ(e[4].first, "box");
+    // The error line takes no sequence number.
+    EXPECT_TRUE(IsLine(e[5].second, "00003", "<-\tModule1 : Function Sample")) << e[5].second;
+    EXPECT_TRUE(IsLine(e[6].second, "00004", "<-Module1 : Function EnumWinProc")) << e[6].second;
 }
 
 }  // namespace
