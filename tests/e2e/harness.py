@@ -20,8 +20,8 @@ BIN = Path(os.environ.get("TAMEWIN_BIN", ROOT / "build" / ARCH))
 WINE_VERSION = int(os.environ.get("TAMEWIN_WINE_VERSION", "8"))
 PREFIX_TAG = os.environ.get("TAMEWIN_PREFIX_TAG", "wow64")
 PREFIX = Path(os.environ.get("TAMEWIN_E2E_PREFIX", BIN / f"e2e-prefix-{PREFIX_TAG}"))
-DESKTOP = "TamewinE2E"
 IEXPLORE = r"C:\Program Files\Internet Explorer\iexplore.exe"
+MENU_CLASS = "#32768"
 
 INSTANCES_KEY = r"Software\Corvanta\VIVurazoru\Instances"
 TOOLBAR_KEY = (r"Software\Microsoft\Internet Explorer\Extensions"
@@ -35,53 +35,41 @@ def windows_path(path):
     return "Z:" + str(path).replace("/", "\\")
 
 
-def wait_for(predicate, timeout=20.0, interval=0.1, what="condition"):
+def wait_for(predicate, timeout=20.0, what="condition"):
     """Polls until predicate() gives a true value and returns it; fails the test at the deadline."""
     deadline = time.monotonic() + timeout
-    while True:
-        value = predicate()
-        if value:
-            return value
+    while not (value := predicate()):
         if time.monotonic() > deadline:
             raise AssertionError(f"timed out after {timeout:.0f} s waiting for {what}")
-        time.sleep(interval)
+        time.sleep(0.1)
+    return value
+
+
+def center(rect):
+    left, top, right, bottom = rect
+    return (left + right) // 2, (top + bottom) // 2
 
 
 class Window:
-    def __init__(self, fields):
-        self.hwnd = int(fields[0])
-        self.tid = int(fields[1])
-        self.pid = int(fields[2])
-        self.visible = fields[3] == "1"
-        self.topmost = fields[4] == "1"
-        self.rect = tuple(int(v) for v in fields[5:9])
-        self.cls = fields[9]
-        self.title = fields[10] if len(fields) > 10 else ""
+    """A top-level window as the probe lists it."""
 
-    @property
-    def center(self):
-        left, top, right, bottom = self.rect
-        return (left + right) // 2, (top + bottom) // 2
-
-    def __repr__(self):
-        return f"<{self.cls} {self.hwnd} tid={self.tid} '{self.title}'>"
+    def __init__(self, line):
+        f = line.split("\t")
+        self.hwnd, self.tid, self.pid = int(f[0]), int(f[1]), int(f[2])
+        self.visible, self.topmost = f[3] == "1", f[4] == "1"
+        self.rect = tuple(int(v) for v in f[5:9])
+        self.cls, self.title = f[9], f[10] if len(f) > 10 else ""
+        self.center = center(self.rect)
 
 
 class TraySlot:
-    def __init__(self, fields):
-        self.index, self.x, self.y, self.pixels, self.green, self.red = map(int, fields)
+    """An occupied slot of the notification area. Image 3 (blocking on) has a green shield;
+    image 4 (off) a red slash and no green."""
 
-    @property
-    def shows_on(self):
-        """Image 3 (blocking on) has a green shield; image 4 (off) a red slash, no green."""
-        return self.green > 0 and self.red == 0
-
-    @property
-    def center(self):
-        return self.x, self.y
-
-    def __repr__(self):
-        return f"<tray slot {self.index} at {self.x},{self.y} green={self.green} red={self.red}>"
+    def __init__(self, line):
+        _, self.x, self.y, _, green, red = map(int, line.split("\t"))
+        self.center = self.x, self.y
+        self.shows_on = green > 0 and red == 0
 
 
 class Session:
@@ -92,10 +80,10 @@ class Session:
         self.xvfb = None
         self.env = None
         self.shots = Path(tempfile.mkdtemp(prefix="tamewin-e2e-"))
+        self.browser_log = self.shots / "browser.log"
 
-    # -- life cycle -------------------------------------------------------------------------
-    def __enter__(self):
-        subprocess.run([str(ROOT / "scripts" / "wine-prefix.sh"), str(PREFIX), DESKTOP],
+    def open(self):
+        subprocess.run([str(ROOT / "scripts" / "wine-prefix.sh"), str(PREFIX), "TamewinE2E"],
                        check=True)
         read_fd, write_fd = os.pipe()
         self.xvfb = subprocess.Popen(
@@ -106,27 +94,18 @@ class Session:
         with os.fdopen(read_fd) as f:
             display = f.readline().strip()
         if not display:
-            self.close()
             raise RuntimeError("Xvfb did not start")
-        self.browser_log = self.shots / "browser.log"
         self.env = dict(os.environ, DISPLAY=f":{display}", WINEPREFIX=str(PREFIX),
                         WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
                         TAMEWIN_BROWSER_LOG=windows_path(self.browser_log))
         # The desktop with its taskbar comes up with the first program.
         wait_for(lambda: self.find_windows(cls="Shell_TrayWnd", visible=True), timeout=60,
                  what="taskbar")
-        return self
-
-    def __exit__(self, *exc):
-        self.close()
-        return False
 
     def close(self):
         if self.env:
-            subprocess.run(["wineserver", "-k"], env=self.env, check=False,
-                           stderr=subprocess.DEVNULL)
-            subprocess.run(["wineserver", "-w"], env=self.env, check=False,
-                           stderr=subprocess.DEVNULL)
+            for flag in ("-k", "-w"):
+                subprocess.run(["wineserver", flag], env=self.env, stderr=subprocess.DEVNULL)
         for p in self.procs:
             if p.poll() is None:
                 p.kill()
@@ -138,19 +117,17 @@ class Session:
             self.xvfb = None
 
     # -- programs ---------------------------------------------------------------------------
-    def wine(self, *args, check=True, timeout=60):
+    def probe(self, *args, check=True):
         # Output goes through a file, not a pipe: a Wine service started meanwhile can inherit
         # a pipe and hold it open long after the program has ended.
-        with tempfile.TemporaryFile("w+") as out, tempfile.TemporaryFile("w+") as err:
-            done = subprocess.run(["wine", *map(str, args)], env=self.env, stdout=out,
-                                  stderr=err, timeout=timeout)
+        with tempfile.TemporaryFile("w+") as out:
+            done = subprocess.run(["wine", BIN / "tests" / "tameprobe.exe", *map(str, args)],
+                                  env=self.env, stdout=out, stderr=subprocess.DEVNULL,
+                                  timeout=60)
             out.seek(0)
-            err.seek(0)
-            result = subprocess.CompletedProcess(done.args, done.returncode, out.read(),
-                                                 err.read())
-        if check and result.returncode != 0:
-            raise AssertionError(f"wine {args} failed ({result.returncode}): {result.stderr}")
-        return result
+            if check and done.returncode != 0:
+                raise AssertionError(f"tameprobe {args} failed ({done.returncode})")
+            return out.read()
 
     def start(self, *args):
         p = subprocess.Popen(["wine", *map(str, args)], env=self.env,
@@ -158,15 +135,12 @@ class Session:
         self.procs.append(p)
         return p
 
-    def probe(self, *args, check=True):
-        return self.wine(BIN / "tests" / "tameprobe.exe", *args, check=check).stdout
-
     def start_tamewin(self):
         before = {w.hwnd for w in self.find_windows(cls="IETamewin.Main")}
         proc = self.start(BIN / "tamewin.exe")
         main = wait_for(lambda: [w for w in self.find_windows(cls="IETamewin.Main")
                                  if w.hwnd not in before], what="tamewin's main window")[0]
-        wait_for(lambda: self.tray_icons(), what="tray icon")
+        wait_for(self.tray_icons, what="tray icon")
         return proc, main
 
     def start_popup(self):
@@ -181,22 +155,26 @@ class Session:
         return wait_for(lambda: [w for w in self.find_windows(cls="IEFrame", visible=True)
                                  if w.hwnd not in before], what="a new IEFrame")[0]
 
-    # -- looking ----------------------------------------------------------------------------
-    def windows(self):
-        return [Window(line.split("\t")) for line in self.probe("windows").splitlines() if line]
+    def record_browser(self):
+        """Web addresses the program opens go to the probe, which notes them in browser_log,
+        instead of starting a browser (Wine's shell reads the machine's classes only)."""
+        command = f'"{windows_path(BIN / "tests" / "tameprobe.exe")}" record "%1"'
+        for scheme in ("http", "https"):
+            self.probe("regset", rf"Software\Classes\{scheme}\shell\open\command", "", command)
 
+    # -- looking ----------------------------------------------------------------------------
     def find_windows(self, cls=None, visible=None, pid=None):
-        return [w for w in self.windows()
+        windows = [Window(line) for line in self.probe("windows").splitlines() if line]
+        return [w for w in windows
                 if (cls is None or w.cls == cls) and (visible is None or w.visible == visible)
                 and (pid is None or w.pid == pid)]
 
     def is_window(self, hwnd):
-        return any(w.hwnd == hwnd for w in self.windows())
+        return any(w.hwnd == hwnd for w in self.find_windows())
 
     def tray_icons(self):
         """The occupied slots of the taskbar's notification area, rightmost first."""
-        return [TraySlot(line.split("\t")) for line in self.probe("trayslots").splitlines()
-                if line]
+        return [TraySlot(line) for line in self.probe("trayslots").splitlines() if line]
 
     def reg_values(self, path):
         """Value names of an HKLM key mapped to (type, data); None when the key is missing."""
@@ -205,17 +183,9 @@ class Session:
             return None
         values = {}
         for line in out.splitlines():
-            name, vtype, _size, data = (line.split("\t") + [""] * 4)[:4]
+            name, vtype, data = (line.split("\t") + [""] * 3)[:3]
             values[name] = (int(vtype), data)
         return values
-
-    def record_browser(self):
-        """Web addresses the program opens go to the probe, which notes them in browser_log,
-        instead of starting a browser (Wine's shell reads the machine's classes only)."""
-        command = f'"{windows_path(BIN / "tests" / "tameprobe.exe")}" record "%1"'
-        for scheme in ("http", "https"):
-            self.wine("reg", "add", rf"HKLM\Software\Classes\{scheme}\shell\open\command",
-                      "/ve", "/d", command, "/f")
 
     def opened_addresses(self):
         return self.browser_log.read_text().split() if self.browser_log.exists() else []
@@ -223,20 +193,15 @@ class Session:
     def pixel(self, x, y):
         return tuple(int(v) for v in self.probe("pixel", x, y).split())
 
+    # -- acting -----------------------------------------------------------------------------
     def reg_set(self, path, name, data):
         self.probe("regset", path, name, data)
 
     def reg_delete_tree(self, path):
         self.probe("regdeletetree", path)
 
-    def screenshot(self, name):
-        path = self.shots / f"{name}.png"
-        subprocess.run(["import", "-window", "root", str(path)], env=self.env, check=True)
-        return path
-
-    # -- acting -----------------------------------------------------------------------------
-    def post(self, hwnd, msg, wparam=0, lparam=0):
-        self.probe("post", hwnd, msg, wparam, lparam)
+    def post(self, hwnd, msg):
+        self.probe("post", hwnd, msg)
 
     def activate(self, hwnd):
         self.probe("activate", hwnd, check=False)
@@ -247,22 +212,18 @@ class Session:
     def click(self, x, y, button=1):
         self.xdotool("mousemove", x, y, "click", button)
 
-    def key(self, *keys):
-        self.xdotool("key", *keys)
-
     def keys_over(self, point, *keys):
         """Real key presses for the window under a point. Without a window manager the X
         keyboard focus stays where Wine last put it; on the root window, the X server gives
         keys to the window under the pointer instead."""
-        if not hasattr(self, "_root"):
-            info = subprocess.run(["xwininfo", "-root"], env=self.env, check=True,
-                                  capture_output=True, text=True).stdout
-            self._root = info.split("Window id:")[1].split()[0]
         self.xdotool("mousemove", *point)
-        self.xdotool("windowfocus", self._root)
+        self.xdotool("windowfocus", self.root_window())
         self.xdotool("key", *keys)
 
-MENU_CLASS = "#32768"
+    def root_window(self):
+        info = subprocess.run(["xwininfo", "-root"], env=self.env, check=True,
+                              capture_output=True, text=True).stdout
+        return info.split("Window id:")[1].split()[0]
 
 
 class E2ETestCase(unittest.TestCase):
@@ -271,7 +232,7 @@ class E2ETestCase(unittest.TestCase):
     def setUp(self):
         self.s = Session()
         self.addCleanup(self.s.close)  # also when the session fails to come up
-        self.s.__enter__()
+        self.s.open()
         self.s.reg_delete_tree(INSTANCES_KEY)
         self.s.reg_delete_tree(TOOLBAR_KEY)
 
@@ -295,3 +256,7 @@ class E2ETestCase(unittest.TestCase):
         self.s.keys_over(self.title_line(menu), accelerator)
         wait_for(lambda: not self.s.find_windows(cls=MENU_CLASS, visible=True),
                  what="the menu to close")
+
+    def assert_icon(self, on):
+        wait_for(lambda: self.s.tray_icons()[0].shows_on == on,
+                 what="the on image" if on else "the off image")

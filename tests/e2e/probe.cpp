@@ -2,7 +2,6 @@
 // under test, to look at windows, tray icons and the registry the way the program sees them
 // (same architecture, same registry view) and to post messages.
 #include <windows.h>
-#include <shellapi.h>
 #include <tlhelp32.h>
 
 #include <cstdio>
@@ -49,15 +48,15 @@ void PrintTraySlots() {
     if (tray == nullptr || !::GetWindowRect(tray, &r)) {
         return;
     }
-    HDC screen = ::GetDC(nullptr);
-    COLORREF background = ::GetPixel(screen, r.right - 1, r.top + 1);
+    const win32::WindowDc screen(nullptr);
+    const COLORREF background = ::GetPixel(screen.get(), r.right - 1, r.top + 1);
     for (int k = 0; k < 12; ++k) {
         int left = r.right - 20 * (k + 1) + 2;
         int top = r.top + (r.bottom - r.top - 16) / 2;
         int differing = 0, green = 0, red = 0;
         for (int y = top; y < top + 16; ++y) {
             for (int x = left; x < left + 16; ++x) {
-                COLORREF c = ::GetPixel(screen, x, y);
+                COLORREF c = ::GetPixel(screen.get(), x, y);
                 if (c == background || c == CLR_INVALID) {
                     continue;
                 }
@@ -71,51 +70,37 @@ void PrintTraySlots() {
             std::printf("%d\t%d\t%d\t%d\t%d\t%d\n", k, left + 8, top + 8, differing, green, red);
         }
     }
-    ::ReleaseDC(nullptr, screen);
 }
 
 int Registry(int argc, char** argv) {
-    // regvalues PATH | regset PATH NAME DATA | regdelete PATH NAME
-    std::string cmd = argv[1];
+    // regvalues PATH | regset PATH NAME DATA | regdeletetree PATH
+    const std::string cmd = argv[1];
     win32::Key key;
     if (cmd == "regvalues") {
         if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, argv[2], 0, KEY_READ, key.put()) != 0) {
             std::printf("NOKEY\n");
             return 0;
         }
-        for (DWORD i = 0;; ++i) {
-            char name[16384];
-            BYTE data[4096];
-            DWORD nameLen = sizeof name;
-            DWORD dataLen = sizeof data - 1;
-            DWORD type = 0;
-            if (::RegEnumValueA(key.get(), i, name, &nameLen, nullptr, &type, data, &dataLen) !=
-                0) {
-                break;
-            }
+        char name[16384];
+        BYTE data[4096];
+        DWORD nameLen = sizeof name;
+        DWORD dataLen = sizeof data - 1;
+        DWORD type = 0;
+        for (DWORD i = 0;
+             ::RegEnumValueA(key.get(), i, name, &nameLen, nullptr, &type, data, &dataLen) == 0;
+             ++i, nameLen = sizeof name, dataLen = sizeof data - 1) {
             data[dataLen] = 0;
-            std::printf("%s\t%lu\t%lu\t%s\n", name, static_cast<unsigned long>(type),
-                        static_cast<unsigned long>(dataLen), reinterpret_cast<char*>(data));
+            std::printf("%s\t%lu\t%s\n", name, static_cast<unsigned long>(type),
+                        reinterpret_cast<char*>(data));
         }
         return 0;
     }
     if (cmd == "regset" && argc >= 5) {
-        if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, argv[2], 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                              key.put(), nullptr) != 0) {
-            return 1;
-        }
-        return ::RegSetValueExA(key.get(), argv[3], 0, REG_SZ,
+        return ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, argv[2], 0, nullptr, 0, KEY_ALL_ACCESS,
+                                 nullptr, key.put(), nullptr) != 0 ||
+               ::RegSetValueExA(key.get(), argv[3], 0, REG_SZ,
                                 reinterpret_cast<const BYTE*>(argv[4]),
-                                static_cast<DWORD>(std::strlen(argv[4]) + 1)) == 0
-                   ? 0
-                   : 1;
-    }
-    if (cmd == "regdelete" && argc >= 4) {
-        if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, argv[2], 0, KEY_ALL_ACCESS, key.put()) != 0) {
-            return 0;
-        }
-        ::RegDeleteValueA(key.get(), argv[3]);
-        return 0;
+                                static_cast<DWORD>(std::strlen(argv[4]) + 1)) != 0;
     }
     if (cmd == "regdeletetree") {
         ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, argv[2]);
@@ -184,11 +169,10 @@ int HookLoaded() {
 int main(int argc, char** argv) {
     if (argc < 2) {
         std::fprintf(stderr,
-                     "usage: tameprobe windows | trayslots | post HWND MSG WPARAM LPARAM |\n"
-                     "       notifydelete HWND ID | pixel X Y | record URL | "
-                     "taskbarcreated | activate HWND | notifyforeground HWND | sentinel FILE |\n"
-                     "       hookloaded | processes | regvalues PATH |\n"
-                     "       regset PATH NAME DATA | regdelete PATH NAME | regdeletetree PATH\n");
+                     "usage: tameprobe windows | trayslots | post HWND MSG | pixel X Y |\n"
+                     "  record URL | activate HWND | notifyforeground HWND | sentinel FILE |\n"
+                     "  hookloaded | processes | regvalues PATH | regset PATH NAME DATA |\n"
+                     "  regdeletetree PATH\n");
         return 2;
     }
     std::string cmd = argv[1];
@@ -196,23 +180,12 @@ int main(int argc, char** argv) {
         ::EnumWindows(&PrintTopLevel, 0);
     } else if (cmd == "trayslots") {
         PrintTraySlots();
-    } else if (cmd == "post" && argc >= 6) {
-        return ::PostMessageA(ParseHwnd(argv[2]),
-                              static_cast<UINT>(std::strtoul(argv[3], nullptr, 0)),
-                              static_cast<WPARAM>(std::strtoull(argv[4], nullptr, 0)),
-                              static_cast<LPARAM>(std::strtoll(argv[5], nullptr, 0)))
-                   ? 0
-                   : 1;
-    } else if (cmd == "notifydelete" && argc >= 4) {
-        NOTIFYICONDATAA data{};
-        data.cbSize = sizeof data;
-        data.hWnd = ParseHwnd(argv[2]);
-        data.uID = static_cast<UINT>(std::strtoul(argv[3], nullptr, 0));
-        return ::Shell_NotifyIconA(NIM_DELETE, &data) ? 0 : 1;
+    } else if (cmd == "post" && argc >= 4) {
+        return !::PostMessageA(ParseHwnd(argv[2]),
+                               static_cast<UINT>(std::strtoul(argv[3], nullptr, 0)), 0, 0);
     } else if (cmd == "pixel" && argc >= 4) {
-        HDC screen = ::GetDC(nullptr);
-        COLORREF c = ::GetPixel(screen, std::atoi(argv[2]), std::atoi(argv[3]));
-        ::ReleaseDC(nullptr, screen);
+        const win32::WindowDc screen(nullptr);
+        const COLORREF c = ::GetPixel(screen.get(), std::atoi(argv[2]), std::atoi(argv[3]));
         std::printf("%d\t%d\t%d\n", GetRValue(c), GetGValue(c), GetBValue(c));
     } else if (cmd == "record" && argc >= 3) {
         // Stands in for the web browser: appends what it was asked to open to a file.
@@ -221,9 +194,6 @@ int main(int argc, char** argv) {
             std::fprintf(f, "%s\n", argv[2]);
             std::fclose(f);
         }
-    } else if (cmd == "taskbarcreated") {
-        return ::PostMessageA(HWND_BROADCAST, ::RegisterWindowMessageA("TaskbarCreated"), 0, 0) ? 0
-                                                                                                : 1;
     } else if (cmd == "notifyforeground" && argc >= 3) {
         // What Windows 10 and 11 raise at every activation, and Wine 8 never does.
         ::NotifyWinEvent(EVENT_SYSTEM_FOREGROUND, ParseHwnd(argv[2]), OBJID_WINDOW, CHILDID_SELF);

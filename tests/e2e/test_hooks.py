@@ -74,9 +74,9 @@ class HooksTest(E2ETestCase):
 
         popup_closes()
         self.choose("f")
-        wait_for(lambda: not s.tray_icons()[0].shows_on, what="the off image")
+        self.assert_icon(on=False)
         self.choose("o")
-        wait_for(lambda: s.tray_icons()[0].shows_on, what="the on image")
+        self.assert_icon(on=True)
         self.assertFalse(self.hook_loaded(), "switched on again, the hooks stay gone")
         popup_closes()
         self.assertTrue(s.is_window(kept.hwnd))

@@ -37,7 +37,6 @@ class MenuTest(E2ETestCase):
         # it above the taskbar).
         self.assertLessEqual(abs(bottom - icon.y), 12, menu.rect)
         self.assertTrue(left <= icon.x <= right + 1, menu.rect)
-        s.screenshot("menu")
         # The side bar runs from the maker's brownish red at the bottom to black at the top.
         bar_x = left + 5
         low = s.pixel(bar_x, bottom - 6)
@@ -55,11 +54,11 @@ class MenuTest(E2ETestCase):
         s = self.s
         self.start()
         self.choose("f")
-        wait_for(lambda: not s.tray_icons()[0].shows_on, what="the off image")
+        self.assert_icon(on=False)
         survivor = self.assert_blocking(on=False)
 
         self.choose("o")
-        wait_for(lambda: s.tray_icons()[0].shows_on, what="the on image")
+        self.assert_icon(on=True)
         # The frame opened while blocking was off goes at the next activation.
         s.activate(survivor.hwnd)
         wait_for(lambda: not s.is_window(survivor.hwnd), timeout=10,
@@ -72,7 +71,6 @@ class MenuTest(E2ETestCase):
         about = wait_for(lambda: [w for w in s.find_windows(visible=True)
                                   if w.title == "About IE Tamewin..."], what="About")[0]
         self.assertTrue(about.topmost)
-        s.screenshot("about")
         s.keys_over(about.center, "Return")
         wait_for(lambda: not s.is_window(about.hwnd), what="About to close")
         self.assertTrue(s.tray_icons()[0].shows_on)
@@ -88,7 +86,7 @@ class MenuTest(E2ETestCase):
         s.click(*submenu.center)  # its one item, the maker's page
         wait_for(lambda: s.opened_addresses(), what="the maker's page to be opened")
         self.assertEqual(s.opened_addresses(), ["https://corvanta.example.com/"])
-        wait_for(lambda: not s.tray_icons()[0].shows_on, what="the off image")
+        self.assert_icon(on=False)
         self.assert_blocking(on=False)
 
     def test_exit_removes_icon_and_values_and_ends(self):

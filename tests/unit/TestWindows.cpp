@@ -5,13 +5,6 @@
 namespace testing_windows {
 
 namespace {
-constexpr UINT kAddWindow = WM_APP + 1;
-struct AddRequest {
-    std::string className;
-    std::string title;
-    HWND result = nullptr;
-};
-
 struct Search {
     DWORD process;
     const char* className;
@@ -31,17 +24,6 @@ BOOL CALLBACK Match(HWND hwnd, LPARAM param) {
     return TRUE;
 }
 
-void Register(const std::string& className, WNDPROC proc) {
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof wc;
-    if (::GetClassInfoExA(::GetModuleHandleA(nullptr), className.c_str(), &wc)) {
-        return;
-    }
-    wc.lpfnWndProc = proc;
-    wc.hInstance = ::GetModuleHandleA(nullptr);
-    wc.lpszClassName = className.c_str();
-    ::RegisterClassExA(&wc);
-}
 }  // namespace
 
 void Pump(DWORD ms) {
@@ -106,12 +88,6 @@ ThreadWindow::~ThreadWindow() {
     thread_.join();
 }
 
-HWND ThreadWindow::AddWindow(const std::string& className, const std::string& title) {
-    AddRequest request{className, title};
-    ::SendMessageA(hwnd_, kAddWindow, 0, reinterpret_cast<LPARAM>(&request));
-    return request.result;
-}
-
 void ThreadWindow::Place(int x, int y, int width, int height) const {
     ::SetWindowPos(hwnd_, HWND_TOP, x, y, width, height, SWP_SHOWWINDOW | SWP_NOACTIVATE);
 }
@@ -133,19 +109,17 @@ LRESULT CALLBACK ThreadWindow::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
         ++self->nulls_;
     } else if (self != nullptr && msg == WM_RBUTTONDOWN) {
         ++self->rightPresses_;
-    } else if (self != nullptr && msg == kAddWindow) {
-        auto* request = reinterpret_cast<AddRequest*>(lParam);
-        Register(request->className, &ThreadWindow::Proc);
-        request->result =
-            ::CreateWindowExA(0, request->className.c_str(), request->title.c_str(), WS_POPUP, 0, 0,
-                              10, 10, nullptr, nullptr, ::GetModuleHandleA(nullptr), self);
-        return 0;
     }
     return ::DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
 void ThreadWindow::Run(std::string className, std::string title) {
-    Register(className, &ThreadWindow::Proc);
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = &ThreadWindow::Proc;
+    wc.hInstance = ::GetModuleHandleA(nullptr);
+    wc.lpszClassName = className.c_str();
+    ::RegisterClassExA(&wc);  // fails harmlessly where the class is registered already
     HWND hwnd = ::CreateWindowExA(0, className.c_str(), title.c_str(), WS_POPUP, 0, 0, 10, 10,
                                   nullptr, nullptr, ::GetModuleHandleA(nullptr), this);
     hwnd_ = hwnd;

@@ -57,9 +57,6 @@ class ThreadWindow {
     // Shows the window at a place of the screen, without activating it.
     void Place(int x, int y, int width, int height) const;
 
-    // Creates one more window of `className` on the same thread.
-    HWND AddWindow(const std::string& className, const std::string& title);
-
   private:
     static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
     void Run(std::string className, std::string title);
