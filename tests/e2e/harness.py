@@ -257,6 +257,24 @@ class E2ETestCase(unittest.TestCase):
         wait_for(lambda: not self.s.find_windows(cls=MENU_CLASS, visible=True),
                  what="the menu to close")
 
+    def start_scan_counter(self):
+        """A hidden frame opened after the start: the program posts it WM_CLOSE, which it
+        ignores, in every scan. Returns a function that reads how many scans there were."""
+        s = self.s
+        count = s.shots / "scans.txt"
+        s.start(BIN / "tests" / "tameprobe.exe", "sentinel", windows_path(count))
+        wait_for(lambda: [w for w in s.find_windows(cls="IEFrame") if w.title == "scan counter"],
+                 what="the scan counter")
+        return lambda: int(count.read_text() or 0) if count.exists() else 0
+
+    def activate_and_wait_for_scan(self, scans, *windows):
+        """Activates the windows in turn (one at least is not in front already, so there is
+        an activation) and waits for the scan."""
+        done = scans()
+        for window in windows:
+            self.s.activate(window.hwnd)
+        wait_for(lambda: scans() > done, what="the scan of an activation")
+
     def assert_icon(self, on):
         wait_for(lambda: self.s.tray_icons()[0].shows_on == on,
                  what="the on image" if on else "the off image")

@@ -3,20 +3,10 @@
 import time
 import unittest
 
-from harness import BIN, WINE_VERSION, E2ETestCase, wait_for, windows_path
+from harness import WINE_VERSION, E2ETestCase, wait_for
 
 
 class HooksTest(E2ETestCase):
-    def start_scan_counter(self):
-        """A hidden frame opened after the start: the program posts it WM_CLOSE, which it
-        ignores, in every scan. Returns a function that reads how many scans there were."""
-        s = self.s
-        count = s.shots / "scans.txt"
-        s.start(BIN / "tests" / "tameprobe.exe", "sentinel", windows_path(count))
-        wait_for(lambda: [w for w in s.find_windows(cls="IEFrame") if w.title == "scan counter"],
-                 what="the scan counter")
-        return lambda: int(count.read_text() or 0) if count.exists() else 0
-
     def hook_loaded(self):
         return self.s.probe("hookloaded").strip() == "1"
 
@@ -33,9 +23,7 @@ class HooksTest(E2ETestCase):
         switches = 10
         before = scans()
         for i in range(switches):
-            done = scans()
-            s.activate((first if i % 2 == 0 else second).hwnd)
-            wait_for(lambda: scans() > done, what="the scan of an activation")
+            self.activate_and_wait_for_scan(scans, first if i % 2 == 0 else second)
             time.sleep(0.5)  # every report of this activation arrives meanwhile
         per_switch = (scans() - before) / switches
         self.assertLessEqual(per_switch, 1.2, f"{per_switch:.2f} scans per activation")

@@ -32,6 +32,7 @@ class RegisterTest(E2ETestCase):
 
         s.post(main.hwnd, WM_CLOSE)
         wait_for(lambda: proc.poll() is not None, what="the program to end")
+        wait_for(lambda: not s.tray_icons(), what="the icon to go")
         self.assertEqual(set(s.reg_values(INSTANCES_KEY)), {"abc"})
         self.assertEqual(s.reg_values(TOOLBAR_KEY), toolbar)
 
