@@ -45,11 +45,6 @@ def wait_for(predicate, timeout=20.0, what="condition"):
     return value
 
 
-def center(rect):
-    left, top, right, bottom = rect
-    return (left + right) // 2, (top + bottom) // 2
-
-
 class Window:
     """A top-level window as the probe lists it."""
 
@@ -57,9 +52,9 @@ class Window:
         f = line.split("\t")
         self.hwnd, self.tid, self.pid = int(f[0]), int(f[1]), int(f[2])
         self.visible, self.topmost = f[3] == "1", f[4] == "1"
-        self.rect = tuple(int(v) for v in f[5:9])
+        self.rect = left, top, right, bottom = tuple(int(v) for v in f[5:9])
         self.cls, self.title = f[9], f[10] if len(f) > 10 else ""
-        self.center = center(self.rect)
+        self.center = (left + right) // 2, (top + bottom) // 2
 
 
 class TraySlot:
@@ -68,17 +63,14 @@ class TraySlot:
 
     def __init__(self, line):
         _, self.x, self.y, _, green, red = map(int, line.split("\t"))
-        self.center = self.x, self.y
-        self.shows_on = green > 0 and red == 0
+        self.center, self.shows_on = (self.x, self.y), green > 0 and red == 0
 
 
 class Session:
     """One Xvfb display and one running wineserver for the shared end-to-end prefix."""
 
     def __init__(self):
-        self.procs = []
-        self.xvfb = None
-        self.env = None
+        self.procs, self.xvfb, self.env = [], None, None
         self.shots = Path(tempfile.mkdtemp(prefix="tamewin-e2e-"))
         self.browser_log = self.shots / "browser.log"
 
