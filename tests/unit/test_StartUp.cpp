@@ -3,8 +3,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <optional>
-#include <set>
 #include <string>
 
 #include "TestWindows.h"
@@ -13,21 +11,12 @@
 #include "startup/clstamewin.h"
 #include "ui/frmmain.h"
 
-using testing_windows::ThreadWindow;
-
 namespace {
 
-const std::string kInstances = Module1::kInstancesKey;
+const char kToolbar[] =
+    "Software\\Microsoft\\Internet Explorer\\Extensions\\{CFF32220-C089-11d3-9A6C-00104BD4D490}";
 
-std::set<std::string> InstanceNames() {
-    auto names = WINAPI32::EnumKeyValues(kInstances);
-    return names ? std::set<std::string>(names->begin(), names->end()) : std::set<std::string>{};
-}
-
-void Put(const std::string& name) {
-    WINAPI32::RegCreateString(WINAPI32::kLocalMachine, kInstances, name, "0");
-}
-
+// Injected failures: what a standard user meets beside an elevated copy.
 LONG WINAPI DeniedOpen(HKEY, LPCSTR, DWORD, REGSAM, PHKEY) {
     return ERROR_ACCESS_DENIED;
 }
@@ -35,26 +24,53 @@ LONG WINAPI DeniedCreate(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_A
                          LPDWORD) {
     return ERROR_ACCESS_DENIED;
 }
+HANDLE WINAPI DeniedMutex(LPSECURITY_ATTRIBUTES, BOOL, LPCSTR) {
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    return nullptr;
+}
 
-class StartUp : public ::testing::Test {
-  protected:
-    void SetUp() override { ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kInstances.c_str()); }
+// The module name as the system gives it: a path that does not fit is cut to the buffer,
+// NUL-terminated, and the buffer's size returned. An empty path: the call fails.
+std::string g_programPath;
+DWORD WINAPI SeamModuleFileName(HMODULE, LPSTR buffer, DWORD size) {
+    const DWORD n = std::min<DWORD>(static_cast<DWORD>(g_programPath.size()), size - 1);
+    std::copy_n(g_programPath.data(), n, buffer);
+    buffer[n] = '\0';
+    return g_programPath.size() >= size ? size : n;
+}
+
+std::string ToolbarValue(const char* name) {  // empty when missing
+    char data[1024] = {};
+    DWORD size = sizeof(data);
+    ::RegGetValueA(HKEY_LOCAL_MACHINE, kToolbar, name, RRF_RT_REG_SZ, nullptr, data, &size);
+    return data;
+}
+
+struct StartUp : ::testing::Test {
+    void SetUp() override { TearDown(); }
     void TearDown() override {
-        WINAPI32::Api = WINAPI32::RegistryApi{};
+        Module1::EndProgram();  // a copy that should not have started
+        WINAPI32::Api = {};
+        clstamewin::ModuleFileName = &::GetModuleFileNameA;
+        Module1::CreateInstanceMutex = &::CreateMutexA;
         Module1::colFrames.clear();
-        Module1::colWindows.clear();
-        ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kInstances.c_str());
+        ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, Module1::kInstancesKey);
+        ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kToolbar);
     }
 };
 
 }  // namespace
 
-TEST_F(StartUp, WithoutWriteAccessStartUpStillCompletes) {
-    ThreadWindow frame("IEFrame", "open at start");
-    Put(std::to_string(frame.threadId()));  // the key exists but will not open
+TEST_F(StartUp, DeniedAccessEndsOnlyACopyWhoseMutexIsDenied) {
+    testing_windows::ThreadWindow frame("IEFrame", "open at start");
+    // A copy started beside an elevated one may not open its mutex: it ends as beside any copy.
+    Module1::CreateInstanceMutex = &DeniedMutex;
+    EXPECT_FALSE(Module1::Main());
+    EXPECT_FALSE(WINAPI32::EnumKeyValues(Module1::kInstancesKey).has_value());
+
+    // Without write access to the register the start completes all the same.
     WINAPI32::Api.OpenKeyEx = &DeniedOpen;
     WINAPI32::Api.CreateKeyEx = &DeniedCreate;
-
     clstamewin app;
     ASSERT_EQ(Module1::colFrames.size(), 1u);
     EXPECT_EQ(Module1::colFrames[0].ThreadId, static_cast<int32_t>(frame.threadId()));
@@ -62,121 +78,18 @@ TEST_F(StartUp, WithoutWriteAccessStartUpStillCompletes) {
     EXPECT_EQ(app.NewMain->ZTray1.ToolTipText(), "IE Tamewin Enabled");
 }
 
-namespace {
-
-HANDLE WINAPI DeniedMutex(LPSECURITY_ATTRIBUTES, BOOL, LPCSTR) {
-    ::SetLastError(ERROR_ACCESS_DENIED);
-    return nullptr;
-}
-
-}  // namespace
-
-TEST_F(StartUp, ACopyWhoseMutexIsDeniedEndsAsBesideARunningCopy) {
-    // What a copy started without elevation meets when the running copy is elevated.
-    ThreadWindow frame("IEFrame", "open at start");
-    Module1::CreateInstanceMutex = &DeniedMutex;
-    const bool runs = Module1::Main();
-    Module1::CreateInstanceMutex = &::CreateMutexA;
-    EXPECT_FALSE(runs);
-    EXPECT_EQ(Module1::objApp, nullptr);
-    EXPECT_EQ(::FindWindowA("IETamewin.Main", nullptr), nullptr);
-    EXPECT_EQ(InstanceNames(), std::set<std::string>{});
-}
-
-namespace {
-
-const char kToolbar[] =
-    "Software\\Microsoft\\Internet Explorer\\Extensions\\{CFF32220-C089-11d3-9A6C-00104BD4D490}";
-
-std::string g_programPath;  // the path the module-name seam gives
-
-// As the system answers: a path that does not fit is cut to the buffer, NUL-terminated, and
-// the buffer's size returned.
-DWORD WINAPI SeamModuleFileName(HMODULE, LPSTR buffer, DWORD size) {
-    if (size == 0) {
-        return 0;
-    }
-    const DWORD n = std::min<DWORD>(static_cast<DWORD>(g_programPath.size()), size - 1);
-    std::copy_n(g_programPath.data(), n, buffer);
-    buffer[n] = '\0';
-    if (g_programPath.size() >= size) {
-        ::SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return size;
-    }
-    return n;
-}
-DWORD WINAPI FailingModuleFileName(HMODULE, LPSTR, DWORD) {
-    ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return 0;
-}
-
-std::optional<std::string> ToolbarValue(const char* name) {
-    char data[1024] = {};
-    DWORD size = sizeof(data);
-    if (::RegGetValueA(HKEY_LOCAL_MACHINE, kToolbar, name, RRF_RT_REG_SZ, nullptr, data, &size) !=
-        ERROR_SUCCESS) {
-        return std::nullopt;
-    }
-    return std::string(data);
-}
-
-class ToolbarButton : public StartUp {
-  protected:
-    void SetUp() override {
-        StartUp::SetUp();
-        ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kToolbar);
-    }
-    void TearDown() override {
-        clstamewin::ModuleFileName = &::GetModuleFileNameA;
-        ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kToolbar);
-        StartUp::TearDown();
-    }
-    void PutValue(const char* name, const std::string& data) {
-        WINAPI32::RegCreateString(WINAPI32::kLocalMachine, kToolbar, name, data);
-    }
+TEST_F(StartUp, TheToolbarButtonTakesThePathWholeAtAnyLengthAndNeverCut) {
+    const std::string exe =
+        "C:\\" + std::string(150, 'a') + "\\" + std::string(150, 'b') + "\\tamewin.EXE";
+    g_programPath = exe.substr(0, exe.size() - 3) + "exe";
+    clstamewin::ModuleFileName = &SeamModuleFileName;
     clstamewin app;
-};
+    EXPECT_EQ(ToolbarValue("Exec"), exe);
+    EXPECT_EQ(ToolbarValue("Icon") + ToolbarValue("HotIcon"), exe + ",103" + exe + ",104");
 
-}  // namespace
-
-TEST_F(ToolbarButton, TakesThePathWholeAtAnyLengthAndNeverCut) {
+    g_programPath.clear();  // the system gives no path: none rather than a cut one
     ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kToolbar);
-    clstamewin::ModuleFileName = &FailingModuleFileName;
     app.RegisterToolbarButton();
-    EXPECT_EQ(ToolbarValue("Exec"), std::nullopt);
-    EXPECT_EQ(ToolbarValue("Icon"), std::nullopt);
     EXPECT_EQ(ToolbarValue("ButtonText"), "Ie Tamewin");
-
-    ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kToolbar);
-    const std::string folder = "C:\\" + std::string(150, 'a') + "\\" + std::string(150, 'b');
-    g_programPath = folder + "\\tamewin.exe";
-    clstamewin::ModuleFileName = &SeamModuleFileName;
-    app.RegisterToolbarButton();
-    EXPECT_EQ(ToolbarValue("Exec"), folder + "\\tamewin.EXE");
-    EXPECT_EQ(ToolbarValue("Icon"), folder + "\\tamewin.EXE,103");
-    EXPECT_EQ(ToolbarValue("HotIcon"), folder + "\\tamewin.EXE,104");
-}
-
-TEST_F(ToolbarButton, ADeadButtonTakesThisProgramAnotherCopysStays) {
-    g_programPath = "C:\\Tools\\tamewin.exe";
-    clstamewin::ModuleFileName = &SeamModuleFileName;
-
-    // The program moved: the button's program file no longer exists.
-    PutValue("Exec", "C:\\gone\\tamewin.EXE");
-    PutValue("Icon", "C:\\gone\\tamewin.EXE,103");
-    PutValue("HotIcon", "C:\\gone\\tamewin.EXE,104");
-    app.RegisterToolbarButton();
-    EXPECT_EQ(ToolbarValue("Exec"), "C:\\Tools\\tamewin.EXE");
-    EXPECT_EQ(ToolbarValue("Icon"), "C:\\Tools\\tamewin.EXE,103");
-    EXPECT_EQ(ToolbarValue("HotIcon"), "C:\\Tools\\tamewin.EXE,104");
-
-    // A program file that exists may be another installed copy's.
-    char windows[MAX_PATH] = {};
-    const UINT length = ::GetWindowsDirectoryA(windows, MAX_PATH);
-    const std::string other = std::string(windows, length) + "\\notepad.exe";
-    PutValue("Exec", other);
-    PutValue("Icon", other + ",1");
-    app.RegisterToolbarButton();
-    EXPECT_EQ(ToolbarValue("Exec"), other);
-    EXPECT_EQ(ToolbarValue("Icon"), other + ",1");
+    EXPECT_EQ(ToolbarValue("Exec") + ToolbarValue("Icon") + ToolbarValue("HotIcon"), "");
 }

@@ -1,110 +1,58 @@
 // The trace viewer program, tametrace.exe (built in the folder above the tests' own), run as
-// another process, for what only a unit test checks cheaply; how it takes and logs a traced
-// program's lines is shown end to end by tests/e2e/test_trace.py.
+// another process; how it logs a traced program's lines is shown end to end by test_trace.py.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <string>
 
-#include "win32/Handles.h"
+#include "TestWindows.h"
+#include "win32/ModulePath.h"
 
-namespace {
-
-constexpr char kTitle[] = "Tamewin Trace";
-constexpr DWORD kWaitMs = 10000;  // for the viewer to start, answer or end
-
-// One run of the viewer program, closed (or, failing that, ended) when the object goes.
-struct Tracer {
-    explicit Tracer(const std::string& options) {
-        char path[MAX_PATH] = {};
-        std::string self(path, ::GetModuleFileNameA(nullptr, path, MAX_PATH));
-        std::string command =
-            '"' + self.substr(0, self.find_last_of('\\')) + "\\..\\tametrace.exe\" " + options;
-        STARTUPINFOA si{};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi{};
-        if (!::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                              &si, &pi)) {
-            return;
-        }
-        process.reset(pi.hProcess);
-        win32::Handle thread(pi.hThread);
-        for (DWORD waited = 0; view == nullptr && waited < kWaitMs; waited += 50) {
-            // By its class: the tests' own viewer windows have the same title.
-            window = ::FindWindowA("TamewinTraceViewer", kTitle);
-            view = ::FindWindowExA(window, nullptr, "Edit", nullptr);
-            ::Sleep(view == nullptr ? 50 : 0);
-        }
-    }
-    ~Tracer() {
-        ::PostMessageA(window, WM_CLOSE, 0, 0);
-        if (process && ::WaitForSingleObject(process.get(), kWaitMs) != WAIT_OBJECT_0) {
-            ::TerminateProcess(process.get(), 1);
-        }
-    }
-
-    // Sends one line as a traced program does; true when the viewer answered.
-    bool Send(const std::string& line) const {
+TEST(TameTrace, ReportsEachProblemOnceWhileLinesStillArriveAndKeepsTheNewestWholeLines) {
+    // The log in a folder that does not exist: it cannot be opened, and nothing is left behind.
+    const std::string self = win32::ModulePath(nullptr).value_or("");
+    const testing_windows::Process tracer(
+        '"' + self.substr(0, self.find_last_of('\\')) +
+        "\\..\\tametrace.exe\" /bogus /log tametrace-none\\trace.log /save");
+    const HWND window = tracer.WaitForWindow("TamewinTraceViewer");
+    const HWND view = ::FindWindowExA(window, nullptr, "Edit", nullptr);
+    ASSERT_NE(view, nullptr);
+    // One line sent as a traced program sends it; true when the viewer answered.
+    const auto send = [&](const std::string& line) {
         return ::SendMessageTimeoutA(window, WM_SETTEXT, line.size(),
-                                     reinterpret_cast<LPARAM>(line.c_str()), SMTO_BLOCK, kWaitMs,
+                                     reinterpret_cast<LPARAM>(line.c_str()), SMTO_BLOCK, 60000,
                                      nullptr) != 0;
-    }
-    // The text of the view once it ends with `ending` (it catches up a moment after the lines
-    // were taken), or as it is after kWaitMs.
-    std::string View(const std::string& ending) const {
-        std::string text;
-        for (DWORD waited = 0; waited < kWaitMs; waited += 50) {
+    };
+    // The view once it ends with `ending`: it catches up a moment after the lines were taken.
+    std::string text;
+    const auto viewEndingWith = [&](const std::string& ending) {
+        return testing_windows::PumpUntil([&] {
             DWORD_PTR length = 0;
             text.assign(size_t{2} << 20, '\0');
             ::SendMessageTimeoutA(view, WM_GETTEXT, text.size(),
-                                  reinterpret_cast<LPARAM>(text.data()), SMTO_BLOCK, kWaitMs,
+                                  reinterpret_cast<LPARAM>(text.data()), SMTO_BLOCK, 60000,
                                   &length);
             text.resize(length);
-            if (text.ends_with(ending)) {
-                break;
-            }
-            ::Sleep(50);
-        }
-        return text;
+            return text.ends_with(ending);
+        });
+    };
+
+    EXPECT_TRUE(send("first\r\n"));
+    EXPECT_TRUE(send("second"));  // the line end is added where it is missing
+    EXPECT_TRUE(viewEndingWith("first\r\nsecond\r\n")) << text;
+    for (const std::string report :
+         {"Unknown option \"/bogus\"", "The option /save needs a file name.",
+          "Cannot open the log file \""}) {
+        EXPECT_EQ(text.find(report), text.rfind(report)) << report << " in\n" << text;
+        EXPECT_NE(text.find(report), std::string::npos) << report << " in\n" << text;
     }
-
-    win32::Handle process;
-    HWND window = nullptr;
-    HWND view = nullptr;
-};
-
-TEST(TameTrace, ReportsEachProblemOnceWhileLinesStillArrive) {
-    // In a folder that does not exist: the log cannot be opened, and nothing is left behind.
-    Tracer tracer("/bogus /log tametrace-none\\trace.log /save");
-    ASSERT_NE(tracer.view, nullptr);
-    EXPECT_TRUE(tracer.Send("first\r\n"));
-    EXPECT_TRUE(tracer.Send("second"));  // the line end is added where it is missing
-
-    const std::string view = tracer.View("first\r\nsecond\r\n");
-    const std::string reports[] = {"Unknown option \"/bogus\"",
-                                   "The option /save needs a file name.",
-                                   "Cannot open the log file \""};
-    for (const std::string& report : reports) {
-        size_t at = view.find(report);
-        EXPECT_NE(at, std::string::npos) << report << " in\n" << view;
-        EXPECT_EQ(view.find(report, at + 1), std::string::npos) << report << " in\n" << view;
-    }
-}
-
-TEST(TameTrace, KeepsTheNewestWholeLinesWhenTheViewIsFull) {
-    Tracer tracer("");
-    ASSERT_NE(tracer.view, nullptr);
+    // More than the view keeps (1 MiB): the oldest lines go, whole.
     auto line = [](int n) { return "line " + std::to_string(n) + std::string(1000, '.') + "\r\n"; };
-    const int count = 1400;  // more than the view keeps
-    for (int n = 1; n <= count; ++n) {
-        ASSERT_TRUE(tracer.Send(line(n))) << n;
+    for (int n = 1; n <= 1400; ++n) {
+        ASSERT_TRUE(send(line(n))) << n;
     }
-    const std::string view = tracer.View(line(count));
-    EXPECT_LE(view.size(), size_t{1} << 20);
-    EXPECT_GE(view.size(), size_t{1} << 19);
-    EXPECT_EQ(view.find(line(1)), std::string::npos);
-    EXPECT_EQ(view.substr(0, 5), "line ");
+    EXPECT_TRUE(viewEndingWith(line(1400)));
+    EXPECT_TRUE(text.size() <= size_t{1} << 20 && text.size() >= size_t{1} << 19) << text.size();
+    EXPECT_EQ(text.substr(0, 5), "line ");
 }
-
-}  // namespace
