@@ -1,6 +1,7 @@
 #include "TestWindows.h"
 
 #include <chrono>
+#include <cstring>
 
 namespace testing_windows {
 
@@ -84,6 +85,7 @@ ThreadWindow::ThreadWindow(const std::string& className, const std::string& titl
 }
 
 ThreadWindow::~ThreadWindow() {
+    Release();
     ::PostThreadMessageA(threadId_, WM_QUIT, 0, 0);
     thread_.join();
 }
@@ -109,6 +111,14 @@ LRESULT CALLBACK ThreadWindow::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
         ++self->nulls_;
     } else if (self != nullptr && msg == WM_RBUTTONDOWN) {
         ++self->rightPresses_;
+    } else if (self != nullptr && msg == WM_SETTEXT) {
+        const char* text = reinterpret_cast<const char*>(lParam);
+        std::lock_guard<std::mutex> lock(self->textsMutex_);
+        self->texts_.emplace_back(text, ::strnlen(text, wParam));  // as long as its sender says
+        return TRUE;
+    } else if (self != nullptr && msg == kHold) {
+        ::WaitForSingleObject(self->release_.get(), INFINITE);
+        return 0;
     }
     return ::DefWindowProcA(hwnd, msg, wParam, lParam);
 }

@@ -5,8 +5,10 @@
 
 #include <atomic>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "win32/Handles.h"
 
@@ -38,7 +40,8 @@ class Process {
 
 // A top-level window of a chosen class and title, created on a thread of its own that pumps
 // its messages. Counts the WM_CLOSE messages it receives, and ignores them (the window stays),
-// and some others: registered messages, WM_NULL and right-button presses.
+// and some others: registered messages, WM_NULL and right-button presses. Like a trace viewer it
+// keeps its title: the texts it is sent are lines, which it keeps.
 class ThreadWindow {
   public:
     ThreadWindow(const std::string& className, const std::string& title);
@@ -54,13 +57,25 @@ class ThreadWindow {
     int nulls() const { return nulls_; }            // WM_NULL, a marker of the test's
     int rightPresses() const { return rightPresses_; }
 
+    std::vector<std::string> texts() const {
+        std::lock_guard<std::mutex> lock(textsMutex_);
+        return texts_;
+    }
+
     // Shows the window at a place of the screen, without activating it.
     void Place(int x, int y, int width, int height) const;
+    // From the next message on, the window's thread hangs until Release.
+    void Hold() const { ::SendNotifyMessageA(hwnd_, kHold, 0, 0); }
+    void Release() const { ::SetEvent(release_.get()); }
 
   private:
+    static constexpr UINT kHold = WM_APP + 10;
     static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
     void Run(std::string className, std::string title);
 
+    win32::Handle release_{::CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    mutable std::mutex textsMutex_;
+    std::vector<std::string> texts_;
     std::thread thread_;
     std::atomic<HWND> hwnd_{nullptr};
     std::atomic<DWORD> threadId_{0};

@@ -5,10 +5,8 @@
 #include <windows.h>
 
 #include <clocale>
-#include <cstring>
 #include <deque>
 #include <functional>
-#include <mutex>
 #include <new>
 #include <regex>
 #include <stdexcept>
@@ -27,78 +25,8 @@ namespace {
 
 constexpr char kViewer[] = "Tamewin Trace";
 
-// What came, in order: who took it (a viewer's title, or "box") and its text.
-struct Log {
-    void Add(std::string source, std::string text) {
-        std::lock_guard<std::mutex> lock(mutex);
-        events.emplace_back(std::move(source), std::move(text));
-    }
-    std::vector<std::pair<std::string, std::string>> Events() const {
-        std::lock_guard<std::mutex> lock(mutex);
-        return events;
-    }
-    std::vector<std::string> From(const std::string& source) const {
-        std::vector<std::string> texts;
-        for (const auto& [from, text] : Events()) {
-            if (from == source) {
-                texts.push_back(text);
-            }
-        }
-        return texts;
-    }
-    mutable std::mutex mutex;
-    std::vector<std::pair<std::string, std::string>> events;
-};
-
-// A viewer window, gone with the object. It keeps its title: a WM_SETTEXT is a trace line.
-class Viewer {
-  public:
-    Viewer(const std::string& title, Log& log)
-        : log_(log),
-          resume_(::CreateEventA(nullptr, FALSE, FALSE, nullptr)),
-          window_(kClass, title) {
-        ::SetPropA(window_.hwnd(), kClass, this);
-        base_ = reinterpret_cast<WNDPROC>(::SetWindowLongPtrA(
-            window_.hwnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Viewer::Proc)));
-    }
-    ~Viewer() { Resume(); }
-    Viewer(const Viewer&) = delete;
-    Viewer& operator=(const Viewer&) = delete;
-
-    HWND hwnd() const { return window_.hwnd(); }
-    // From the next line on the viewer takes nothing (it hangs) until Resume.
-    void Pause() { ::SendNotifyMessageA(window_.hwnd(), kPause, 0, 0); }
-    void Resume() { ::SetEvent(resume_.get()); }
-
-  private:
-    static constexpr char kClass[] = "TamewinTestViewer";  // and the property for the Viewer
-    static constexpr UINT kPause = WM_APP + 10;            // past the messages of a ThreadWindow
-    static inline WNDPROC base_ = nullptr;
-
-    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-        auto* self = static_cast<Viewer*>(::GetPropA(hwnd, kClass));
-        if (msg == WM_SETTEXT) {
-            char title[256] = {};
-            ::GetWindowTextA(hwnd, title, sizeof title);
-            const char* text = reinterpret_cast<const char*>(lParam);
-            try {
-                self->log_.Add(title, std::string(text, ::strnlen(text, wParam)));
-            } catch (...) {
-                // Nothing may unwind through the system's frames; the test then misses the line.
-            }
-            return TRUE;
-        }
-        if (msg == kPause) {
-            ::WaitForSingleObject(self->resume_.get(), INFINITE);
-            return 0;
-        }
-        return ::CallWindowProcA(base_, hwnd, msg, wParam, lParam);
-    }
-
-    Log& log_;
-    win32::Handle resume_;
-    testing_windows::ThreadWindow window_;
-};
+// A trace viewer: a window of its own thread that keeps its title and the lines it is sent.
+using Viewer = testing_windows::ThreadWindow;
 
 // Whether `line` is the entry or exit line `body` ("->\tModule1 : Sub Main") with that sequence
 // field, a time of five or more digits, a full stop and three decimals, and no note.
@@ -146,9 +74,11 @@ class Trace : public ::testing::Test {
         modTrace::TraceState = {};
     }
 
-    // The message box: records the call and gives the next scripted answer; without one, Abort.
+    // The message box: records the call, and how many lines the viewer had by then, and gives
+    // the next scripted answer; without one, Abort.
     static int WINAPI Box(HWND, LPCSTR text, LPCSTR title, UINT style) {
-        current_->log_.Add("box", text);
+        current_->boxes_.push_back(text);
+        current_->linesAtBox_ = current_->viewer_ ? current_->viewer_->texts().size() : 0;
         EXPECT_STREQ(title, "Unexpected Error");
         // A tray program has no window in front of the user's: the box must bring itself there.
         EXPECT_EQ(style, UINT{MB_ABORTRETRYIGNORE | MB_ICONSTOP | MB_SETFOREGROUND | MB_TOPMOST});
@@ -160,14 +90,15 @@ class Trace : public ::testing::Test {
         return answer;
     }
 
-    std::vector<std::string> Lines() const { return log_.From(kViewer); }
     std::deque<int> answers_;
-    Log log_;
+    std::vector<std::string> boxes_;
+    const Viewer* viewer_ = nullptr;
+    size_t linesAtBox_ = 0;
     static inline Trace* current_ = nullptr;
 };
 
 TEST_F(Trace, LinesAreNumberedAndIndentedByDepthWithAFullStopEvenWhereCommasAreUsual) {
-    Viewer viewer(kViewer, log_);
+    Viewer viewer("TamewinTestViewer", kViewer);
     // The user's decimal separator and the C library's become commas; no ASSERT until restored.
     char separator[8] = ".";
     ::GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, separator, sizeof separator);
@@ -204,7 +135,7 @@ TEST_F(Trace, LinesAreNumberedAndIndentedByDepthWithAFullStopEvenWhereCommasAreU
         {"2147483647", "->Module1 : Function Sample"},
         {"2147483647", "<-Module1 : Function Sample"},
     };
-    const std::vector<std::string> lines = Lines();
+    const std::vector<std::string> lines = viewer.texts();
     ASSERT_EQ(lines.size(), std::size(expected) + 1);
     EXPECT_TRUE(
         std::regex_match(lines[0], std::regex(std::string("tamewin_tests START TRACE 1\\.0 ") +
@@ -224,18 +155,18 @@ TEST_F(Trace, ViewerIsFoundByItsTitleAtTheFirstCallOnly) {
     for (const auto& [title, taken] : titles) {
         SCOPED_TRACE("title \"" + title + "\"");
         modTrace::TraceState = {};
-        Viewer viewer(title, log_);
+        Viewer viewer("TamewinTestViewer", title);
         Sample();
         EXPECT_EQ(modTrace::TraceState.ViewerWindow, taken ? viewer.hwnd() : nullptr);
     }
     // Looked for once: a viewer that comes later is not taken.
-    Viewer late(kViewer, log_);
+    Viewer late("TamewinTestViewer", kViewer);
     Sample();
     EXPECT_EQ(modTrace::TraceState.ViewerWindow, nullptr);
     // Of two, the one in front.
     modTrace::TraceState = {};
-    Viewer a("Tamewin Trace -a", log_);
-    Viewer b("Tamewin Trace -b", log_);
+    Viewer a("TamewinTestViewer", "Tamewin Trace -a");
+    Viewer b("TamewinTestViewer", "Tamewin Trace -b");
     ::SetWindowPos(a.hwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     Sample();
     EXPECT_EQ(modTrace::TraceState.ViewerWindow, a.hwnd());
@@ -243,24 +174,25 @@ TEST_F(Trace, ViewerIsFoundByItsTitleAtTheFirstCallOnly) {
 
 TEST_F(Trace, AHungViewerIsWaitedForBrieflyThenSkippedForASecondAGoneOneNotAtAll) {
     {
-        Viewer viewer(kViewer, log_);
+        Viewer viewer("TamewinTestViewer", kViewer);
         Sample();
-        viewer.Pause();
+        viewer.Hold();
         const DWORD began = ::GetTickCount();
         for (int i = 0; i < 25; ++i) {
             Sample();
         }
         // 50 lines: the first waited for (200 ms), the others dropped at once.
         EXPECT_LT(::GetTickCount() - began, 450u);
-        viewer.Resume();
+        viewer.Release();
 
         modTrace::TraceState.StalledSince = ::GetTickCount();  // still within the second
         Sample();
-        EXPECT_EQ(Lines().size(), 3u);
+        EXPECT_EQ(viewer.texts().size(), 3u);
         modTrace::TraceState.StalledSince -= 1000;  // the second has passed
         Sample();
-        ASSERT_EQ(Lines().size(), 5u);
-        EXPECT_TRUE(IsLine(Lines()[3], "00055", "->Module1 : Function Sample")) << Lines()[3];
+        ASSERT_EQ(viewer.texts().size(), 5u);
+        EXPECT_TRUE(IsLine(viewer.texts()[3], "00055", "->Module1 : Function Sample"))
+            << viewer.texts()[3];
     }
     Sample();
     EXPECT_FALSE(modTrace::TraceState.ViewerStalled);
@@ -293,7 +225,7 @@ TEST_F(Trace, TheErrorBoxNamesTheErrorItsPlaceAndWhereItCameFrom) {
         expected.push_back("Tamewin Trace reports " + exe + " program error " + error +
                            " occurred in module Module1, Function Sample, line 20" + closing);
     }
-    EXPECT_EQ(log_.From("box"), expected);
+    EXPECT_EQ(boxes_, expected);
 }
 
 TEST_F(Trace, RetryRunsTheLineAgainIgnoreGoesOnAbortLeaves) {
@@ -318,7 +250,8 @@ TEST_F(Trace, RetryRunsTheLineAgainIgnoreGoesOnAbortLeaves) {
 }
 
 TEST_F(Trace, TheErrorLineReachesTheViewerFirstAndAbortLeavesOnlyTheInnermost) {
-    Viewer viewer(kViewer, log_);
+    Viewer viewer("TamewinTestViewer", kViewer);
+    viewer_ = &viewer;
     std::vector<int32_t> inner;
     int32_t innerResult = 0;
     const auto body = [&](modTrace::Lines& line) {
@@ -329,15 +262,15 @@ TEST_F(Trace, TheErrorLineReachesTheViewerFirstAndAbortLeavesOnlyTheInnermost) {
     EXPECT_EQ(innerResult, -1);
     EXPECT_EQ(inner, (std::vector<int32_t>{10, 20}));
 
-    const auto e = log_.Events();
-    ASSERT_EQ(e.size(), 7u);
-    EXPECT_TRUE(IsLine(e[2].second, "00002", "->\tModule1 : Function Sample")) << e[2].second;
-    EXPECT_EQ(e[3].second,
+    const std::vector<std::string> lines = viewer.texts();
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_TRUE(IsLine(lines[2], "00002", "->\tModule1 : Function Sample")) << lines[2];
+    EXPECT_EQ(lines[3],
               "[tamewin_tests] ERROR 13 \"Type mismatch\" at Module1 : Function Sample : 20\r\n");
-    EXPECT_EQ(e[4].first, "box");
+    EXPECT_EQ(linesAtBox_, 4u) << "the error line comes before the box";
     // The error line takes no sequence number.
-    EXPECT_TRUE(IsLine(e[5].second, "00003", "<-\tModule1 : Function Sample")) << e[5].second;
-    EXPECT_TRUE(IsLine(e[6].second, "00004", "<-Module1 : Function EnumWinProc")) << e[6].second;
+    EXPECT_TRUE(IsLine(lines[4], "00003", "<-\tModule1 : Function Sample")) << lines[4];
+    EXPECT_TRUE(IsLine(lines[5], "00004", "<-Module1 : Function EnumWinProc")) << lines[5];
 }
 
 }  // namespace
