@@ -2,9 +2,9 @@
 import re
 import unittest
 
-from harness import BIN, E2ETestCase, wait_for, windows_path
+from harness import BIN, INSTANCES_KEY, E2ETestCase, wait_for, windows_path
 
-LINE = re.compile(r"^\[tamewin\] \[(\d{5,})\] \[(\d{5,}\.\d{3})\] (->|<-)(\t*)(\S+) : (.+) : $")
+LINE = re.compile(r"^\[tamewin\] \[(\d{5,})\] \[\d{5,}\.\d{3}\] (->|<-)(\t*)(\S+) : (.+) : $")
 
 
 class TraceTest(E2ETestCase):
@@ -14,40 +14,27 @@ class TraceTest(E2ETestCase):
         s.start(BIN / "tametrace.exe", "/log", windows_path(log))
         wait_for(lambda: [w for w in s.find_windows(visible=True)
                           if w.title.startswith("Tamewin Trace")], what="the trace viewer")
-        s.reg_set(r"Software\Corvanta\VIVurazoru\Instances", "4242", "0")  # a stale value
+        s.reg_set(INSTANCES_KEY, "4242", "0")  # a stale value
         s.start_tamewin()
         main_exit = re.compile(r"\] <-\t*Module1 : Sub Main : ")
-
-        def traced_main():
-            text = log.read_text() if log.exists() else ""
-            return text if main_exit.search(text) else None
-
-        text = wait_for(traced_main, what="the trace of Sub Main")
+        text = wait_for(lambda: log.exists() and main_exit.search(log.read_text()) and
+                        log.read_text(), what="the trace of Sub Main")
         lines = text.splitlines()
-
         self.assertRegex(lines[0], r"^tamewin START TRACE 1\.0 \d\d-\d\d-\d{4},\d\d:\d\d:\d\d$")
         parsed = [LINE.match(line) for line in lines[1:]]
         self.assertTrue(all(parsed), [l for l, m in zip(lines[1:], parsed) if not m][:3])
         self.assertEqual([int(m.group(1)) for m in parsed], list(range(1, len(parsed) + 1)))
-        first = parsed[0]
-        self.assertEqual((first.group(3), first.group(4), first.group(5), first.group(6)),
-                         ("->", "", "Module1", "Sub Main"))
-
-        seen = {(m.group(5), m.group(6)) for m in parsed}
+        self.assertEqual(parsed[0].group(2, 3, 4, 5), ("->", "", "Module1", "Sub Main"))
         self.assertLessEqual({("Module1", "Function EnumWinProc"),
-                              ("Module1", "Function StripNulls"),
                               ("WINAPI32", "Function regstring"),
-                              ("WINAPI32", "Function DeleteRegString")}, seen)
-
+                              ("WINAPI32", "Function DeleteRegString")},
+                             {m.group(4, 5) for m in parsed})
         # Entries and exits pair up, and an exit lines up with its entry.
         depth = 0
         for m in parsed:
-            if m.group(3) == "->":
-                depth += 1
-                self.assertEqual(len(m.group(4)), depth - 1)
-            else:
-                self.assertEqual(len(m.group(4)), depth - 1)
-                depth -= 1
+            depth += m.group(2) == "->"
+            self.assertEqual(len(m.group(3)), depth - 1, m.group(0))
+            depth -= m.group(2) == "<-"
         self.assertGreaterEqual(depth, 0)
 
 

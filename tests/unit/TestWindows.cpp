@@ -5,28 +5,6 @@
 
 namespace testing_windows {
 
-namespace {
-struct Search {
-    DWORD process;
-    const char* className;
-    HWND found;
-};
-BOOL CALLBACK Match(HWND hwnd, LPARAM param) {
-    auto* search = reinterpret_cast<Search*>(param);
-    char name[256] = {};
-    ::GetClassNameA(hwnd, name, sizeof(name));
-    DWORD process = 0;
-    ::GetWindowThreadProcessId(hwnd, &process);
-    if (process == search->process && std::string(name) == search->className &&
-        ::IsWindowVisible(hwnd)) {
-        search->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-}  // namespace
-
 void Pump(DWORD ms) {
     PumpUntil([] { return false; }, ms);
 }
@@ -69,12 +47,18 @@ Process::~Process() {
 }
 
 HWND Process::WaitForWindow(const char* className) const {
-    Search search{id_, className, nullptr};
+    HWND found = nullptr;
     PumpUntil([&] {
-        ::EnumWindows(&Match, reinterpret_cast<LPARAM>(&search));
-        return search.found != nullptr;
+        for (HWND w = nullptr; (w = ::FindWindowExA(nullptr, w, className, nullptr)) != nullptr;) {
+            DWORD process = 0;
+            ::GetWindowThreadProcessId(w, &process);
+            if (process == id_ && ::IsWindowVisible(w)) {
+                found = w;
+            }
+        }
+        return found != nullptr;
     });
-    return search.found;
+    return found;
 }
 
 ThreadWindow::ThreadWindow(const std::string& className, const std::string& title) {
