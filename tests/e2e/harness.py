@@ -1,9 +1,6 @@
-"""End-to-end harness: runs the real tamewin.exe under Wine on a private Xvfb display, inside a
-Wine virtual desktop with a taskbar, beside Wine's own Internet Explorer.
-
-Every process a session starts is ended when it closes (its Xvfb by pid, its prefix's
-wineserver), also when a test fails.
-"""
+"""End-to-end harness: the real tamewin.exe under Wine on a private Xvfb display, in a Wine
+virtual desktop with a taskbar, beside Wine's own Internet Explorer. A session ends every process
+it started (its Xvfb, its prefix's wineserver), also when a test fails."""
 import os
 import signal
 import subprocess
@@ -136,9 +133,7 @@ class Session:
         return proc, main
 
     def start_popup(self):
-        """Starts Internet Explorer whose frame the program is expected to close at once: the
-        frame may be gone before anyone sees it, so the caller watches the process, which ends
-        with its last frame."""
+        """A browser whose frame may be closed before anyone sees it: watch the process."""
         return self.start(IEXPLORE, "about:blank")
 
     def start_ie(self):
@@ -148,8 +143,7 @@ class Session:
                                  if w.hwnd not in before], what="a new IEFrame")[0]
 
     def record_browser(self):
-        """Web addresses the program opens go to the probe, which notes them in browser_log,
-        instead of starting a browser (Wine's shell reads the machine's classes only)."""
+        """Pages the program opens go to the probe, which notes them in browser_log."""
         command = f'"{windows_path(BIN / "tests" / "tameprobe.exe")}" record "%1"'
         for scheme in ("http", "https"):
             self.probe("regset", rf"Software\Classes\{scheme}\shell\open\command", "", command)
@@ -182,19 +176,8 @@ class Session:
     def opened_addresses(self):
         return self.browser_log.read_text().split() if self.browser_log.exists() else []
 
-    def pixel(self, x, y):
-        return tuple(int(v) for v in self.probe("pixel", x, y).split())
 
     # -- acting -----------------------------------------------------------------------------
-    def reg_set(self, path, name, data):
-        self.probe("regset", path, name, data)
-
-    def reg_delete_tree(self, path):
-        self.probe("regdeletetree", path)
-
-    def post(self, hwnd, msg):
-        self.probe("post", hwnd, msg)
-
     def activate(self, hwnd):
         self.probe("activate", hwnd, check=False)
 
@@ -225,8 +208,8 @@ class E2ETestCase(unittest.TestCase):
         self.s = Session()
         self.addCleanup(self.s.close)  # also when the session fails to come up
         self.s.open()
-        self.s.reg_delete_tree(INSTANCES_KEY)
-        self.s.reg_delete_tree(TOOLBAR_KEY)
+        for key in (INSTANCES_KEY, TOOLBAR_KEY):
+            self.s.probe("regdeletetree", key)
 
     def open_menu(self):
         """Right-clicks the program's icon; returns the icon and the open menu."""

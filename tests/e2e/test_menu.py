@@ -36,7 +36,8 @@ class MenuTest(E2ETestCase):
         self.assertLessEqual(abs(bottom - icon.y), 12, menu.rect)
         self.assertTrue(left <= icon.x <= right + 1, menu.rect)
         # The side bar runs from the maker's brownish red at the bottom to black at the top.
-        low, high = s.pixel(left + 5, bottom - 6), s.pixel(left + 5, top + 6)
+        low, high = (tuple(map(int, s.probe("pixel", left + 5, y).split()))
+                     for y in (bottom - 6, top + 6))
         self.assertTrue(low[0] > 100 and low[2] < 30 and sum(high) < sum(low), (high, low))
 
         s.click(200, 200)  # a click elsewhere dismisses it, and changes nothing

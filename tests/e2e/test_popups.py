@@ -13,8 +13,8 @@ class PopupTest(E2ETestCase):
         for changed_register in (False, True):
             if changed_register:
                 # Another program empties the key and leaves a name that is no thread id.
-                s.reg_delete_tree(INSTANCES_KEY)
-                s.reg_set(INSTANCES_KEY, "abc", "0")
+                s.probe("regdeletetree", INSTANCES_KEY)
+                s.probe("regset", INSTANCES_KEY, "abc", "0")
             popup = s.start_popup()
             wait_for(lambda: popup.poll() is not None, timeout=15,
                      what="the new frame to be closed")

@@ -9,8 +9,8 @@ REG_SZ = 1
 class RegisterTest(E2ETestCase):
     def test_start_records_open_frames_and_exit_deletes_them(self):
         s = self.s
-        s.reg_set(INSTANCES_KEY, "99999", "0")   # left by a copy that was killed
-        s.reg_set(INSTANCES_KEY, "abc", "0")     # not a thread id: not ours to delete
+        s.probe("regset", INSTANCES_KEY, "99999", "0")   # left by a copy that was killed
+        s.probe("regset", INSTANCES_KEY, "abc", "0")     # not a thread id: not ours to delete
         first = s.start_ie()
         second = s.start_ie()
         self.assertNotEqual(first.tid, second.tid)
@@ -30,7 +30,7 @@ class RegisterTest(E2ETestCase):
         toolbar = {name: (REG_SZ, data) for name, data in toolbar.items()}
         self.assertEqual(s.reg_values(TOOLBAR_KEY), toolbar)
 
-        s.post(main.hwnd, WM_CLOSE)
+        s.probe("post", main.hwnd, WM_CLOSE)
         wait_for(lambda: proc.poll() is not None, what="the program to end")
         wait_for(lambda: not s.tray_icons(), what="the icon to go")
         self.assertEqual(set(s.reg_values(INSTANCES_KEY)), {"abc"})
@@ -39,18 +39,18 @@ class RegisterTest(E2ETestCase):
     def test_toolbar_values_are_added_and_a_dead_button_mended(self):
         s = self.s
         ours = windows_path(BIN / "tamewin.EXE")
-        s.reg_delete_tree(TOOLBAR_KEY)
-        s.reg_set(TOOLBAR_KEY, "ButtonText", "My own text")
+        s.probe("regdeletetree", TOOLBAR_KEY)
+        s.probe("regset", TOOLBAR_KEY, "ButtonText", "My own text")
         # Another installed copy's button stays; a button whose program is gone takes ours.
         for exec_value, expected in ((r"C:\windows\notepad.exe", r"C:\windows\notepad.exe"),
                                      (r"C:\old\place\TAMEWIN.EXE", ours)):
-            s.reg_set(TOOLBAR_KEY, "Exec", exec_value)
+            s.probe("regset", TOOLBAR_KEY, "Exec", exec_value)
             proc, main = s.start_tamewin()
             toolbar = wait_for(lambda: (lambda v: v if v and len(v) == 8 else None)(
                 s.reg_values(TOOLBAR_KEY)), what="the eight toolbar values")
             self.assertEqual(toolbar["ButtonText"][1], "My own text")
             self.assertEqual(toolbar["Exec"][1].lower(), expected.lower())
-            s.post(main.hwnd, WM_CLOSE)
+            s.probe("post", main.hwnd, WM_CLOSE)
             wait_for(lambda: proc.poll() is not None, what="the program to end")
 
 if __name__ == "__main__":

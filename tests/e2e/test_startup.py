@@ -29,7 +29,7 @@ class StartupTest(E2ETestCase):
         frame = s.start_ie()
         proc, main = s.start_tamewin()
         self.assertIn(str(frame.tid), s.reg_values(INSTANCES_KEY) or {})
-        s.post(main.hwnd, WM_QUIT)
+        s.probe("post", main.hwnd, WM_QUIT)
         wait_for(lambda: proc.poll() is not None, what="the program to end")
         self.assertEqual(proc.returncode, 0)
         self.assertNotIn(str(frame.tid), s.reg_values(INSTANCES_KEY) or {},

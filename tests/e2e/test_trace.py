@@ -14,7 +14,7 @@ class TraceTest(E2ETestCase):
         s.start(BIN / "tametrace.exe", "/log", windows_path(log))
         wait_for(lambda: [w for w in s.find_windows(visible=True)
                           if w.title.startswith("Tamewin Trace")], what="the trace viewer")
-        s.reg_set(INSTANCES_KEY, "4242", "0")  # a stale value
+        s.probe("regset", INSTANCES_KEY, "4242", "0")  # a stale value
         s.start_tamewin()
         main_exit = re.compile(r"\] <-\t*Module1 : Sub Main : ")
         text = wait_for(lambda: log.exists() and main_exit.search(log.read_text()) and

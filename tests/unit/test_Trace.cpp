@@ -1,5 +1,5 @@
-// The procedure trace and the error handler, against viewer windows on threads of their own (as a
-// viewer program's would be) and the message box's seam.
+// Run-time errors, the procedure trace and the error handler, against viewer windows on threads of
+// their own (as a viewer program's would be) and the message box's seam.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -163,13 +163,6 @@ TEST_F(Trace, ViewerIsFoundByItsTitleAtTheFirstCallOnly) {
     Viewer late("TamewinTestViewer", kViewer);
     Sample();
     EXPECT_EQ(modTrace::TraceState.ViewerWindow, nullptr);
-    // Of two, the one in front.
-    modTrace::TraceState = {};
-    Viewer a("TamewinTestViewer", "Tamewin Trace -a");
-    Viewer b("TamewinTestViewer", "Tamewin Trace -b");
-    ::SetWindowPos(a.hwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    Sample();
-    EXPECT_EQ(modTrace::TraceState.ViewerWindow, a.hwnd());
 }
 
 TEST_F(Trace, AHungViewerIsWaitedForBrieflyThenSkippedForASecondAGoneOneNotAtAll) {
@@ -274,3 +267,19 @@ TEST_F(Trace, TheErrorLineReachesTheViewerFirstAndAbortLeavesOnlyTheInnermost) {
 }
 
 }  // namespace
+
+TEST(CLng, ReadsDecimalNumbersAndRaisesTypeMismatchOrOverflow) {
+    EXPECT_EQ(diagnostics::CLng(" +007 "), 7);
+    EXPECT_EQ(diagnostics::CLng("2147483647"), INT32_MAX);
+    EXPECT_EQ(diagnostics::CLng("-2147483648"), INT32_MIN);
+    // Type mismatch (13) for what is no number, overflow (6) for ten digits and more.
+    for (const std::string text : {"", "12a", "1 2", "-", "2147483648", "99999999999999999999"}) {
+        int32_t raised = 0;
+        try {
+            diagnostics::CLng(text);
+        } catch (const diagnostics::RuntimeError& e) {
+            raised = e.number();
+        }
+        EXPECT_EQ(raised, text.size() < 10 ? 13 : 6) << '"' << text << '"';
+    }
+}

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "TestWindows.h"
+#include "diagnostics/RuntimeError.h"
 #include "ui/Maker.h"
 #include "ui/frmmain.h"
 #include "ui/mShellExecute.h"
@@ -136,4 +137,25 @@ TEST_F(TrayMenu, WithoutTheMenuOfAFailedLoadTheIconStillTellsTheState) {
     EXPECT_FALSE(RightClickTheIcon(failed));
     failed.lbllink_Click();
     EXPECT_EQ(failed.ZTray1.ImageNumber(), 4);
+}
+
+TEST(ShellOpen, FailuresGiveTheirOwnNumberAndMessageAndSuccessClearsThem) {
+    mShellExecute::ShellOpenError error;
+    EXPECT_FALSE(mShellExecute::ShellOpen("C:\\tamewin-missing.txt", SW_SHOWDEFAULT, "", "", "open",
+                                          {}, &error));
+    EXPECT_EQ(error.Number, 53);
+    EXPECT_EQ(error.Description, "File not found");
+    EXPECT_EQ(error.Source, diagnostics::ProgramName() + ".GShell");
+    mShellExecute::ShellExecuteImpl = &RecordOpen;
+    // What opening a page gives without a browser, then the edges of success.
+    const std::pair<intptr_t, int32_t> results[] = {
+        {SE_ERR_NOASSOC, -2147220425}, {32, 48}, {33, 0}, {-1, 0}};
+    for (const auto& [result, number] : results) {
+        g_openResult = result;
+        EXPECT_EQ(mShellExecute::ShellOpen("https://example.com/", 1, "", "", "open", {}, &error),
+                  number == 0);
+        EXPECT_EQ(error.Number, number) << result;
+    }
+    g_openResult = 42;
+    mShellExecute::ShellExecuteImpl = &::ShellExecuteA;
 }
