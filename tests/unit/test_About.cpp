@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "controls/PictureBox.h"
+#include "resources/resource.h"
 #include "ui/frmAbout.h"
 #include "win32/Handles.h"
 
@@ -33,6 +34,22 @@ TEST(AboutWindow, ShowsCentredOnceAtATimeTakesLinkClicksAndClosesWithButtonEnter
     about.LinkClicked = [&] { throw std::runtime_error(std::to_string(++clicks)); };
     const std::function<void(HWND)> runs[] = {
         [&](HWND shown) {
+            // The link pointer over the link only: the window moved to put a spot under it.
+            POINT pointer{}, origin{};
+            ::GetCursorPos(&pointer);
+            ::ClientToScreen(shown, &origin);
+            RECT frame{};
+            ::GetWindowRect(shown, &frame);
+            for (const bool onLink : {true, false}) {
+                const POINT spot = onLink ? link : off;
+                ::SetWindowPos(shown, nullptr, pointer.x - spot.x - (origin.x - frame.left),
+                               pointer.y - spot.y - (origin.y - frame.top), 0, 0,
+                               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+                ::SendMessageA(shown, WM_SETCURSOR, reinterpret_cast<WPARAM>(shown), HTCLIENT);
+                EXPECT_EQ(::GetCursor() == ::LoadCursorA(::GetModuleHandleA(nullptr),
+                                                         MAKEINTRESOURCEA(IDC_LINK)),
+                          onLink);
+            }
             for (auto [down, up] : {std::pair{link, link}, {off, off}, {link, off}, {off, link}}) {
                 ::PostMessageA(shown, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(down.x, down.y));
                 ::PostMessageA(shown, WM_LBUTTONUP, 0, MAKELPARAM(up.x, up.y));
