@@ -27,13 +27,15 @@ int32_t CheckThreadId(const std::optional<std::vector<std::string>>& names, int3
 }
 
 std::vector<HWND> PopupsToClose(const std::vector<Module1::WindowRecord>& windows,
-                                const std::vector<int32_t>& startThreads,
+                                const std::vector<Module1::FrameThread>& startFrames,
                                 const std::optional<std::vector<std::string>>& names) {
     std::vector<HWND> popups;
     for (const Module1::WindowRecord& record : windows) {
         // The frames open at start are never closed, whatever the register holds now.
-        if (record.ClassName != kFrameClass || std::find(startThreads.begin(), startThreads.end(),
-                                                         record.ThreadId) != startThreads.end()) {
+        if (record.ClassName != kFrameClass ||
+            std::any_of(startFrames.begin(), startFrames.end(), [&](const Module1::FrameThread& f) {
+                return f.ThreadId == record.ThreadId;
+            })) {
             continue;
         }
         if (CheckThreadId(names, record.ThreadId) == 0) {

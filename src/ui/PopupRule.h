@@ -22,7 +22,7 @@ int32_t CheckThreadId(const std::optional<std::vector<std::string>>& names, int3
 // Every "IEFrame" window (exact class) whose thread is neither one of the start's frame
 // threads nor named in the register, in snapshot order.
 std::vector<HWND> PopupsToClose(const std::vector<Module1::WindowRecord>& windows,
-                                const std::vector<int32_t>& startThreads,
+                                const std::vector<Module1::FrameThread>& startFrames,
                                 const std::optional<std::vector<std::string>>& names);
 
 }  // namespace ui

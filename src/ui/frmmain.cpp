@@ -226,11 +226,7 @@ void frmmain::WinHook1_WindowActivated(HWND activated) {
     TryStep([&] { ::EnumWindows(&Module1::EnumWinProc, 0); });
     std::vector<HWND> popups;
     TryStep([&] {
-        std::vector<int32_t> startThreads;
-        for (const Module1::FrameThread& frame : Module1::colFrames) {
-            startThreads.push_back(frame.ThreadId);
-        }
-        popups = PopupsToClose(Module1::colWindows, startThreads, Module1::colInstances);
+        popups = PopupsToClose(Module1::colWindows, Module1::colFrames, Module1::colInstances);
     });
     for (HWND popup : popups) {
         ClosePopupWindow(popup);

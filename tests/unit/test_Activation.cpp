@@ -69,9 +69,11 @@ TEST(PopupRule, ClosesEveryFrameOfAThreadNeitherOfTheStartNorInTheRegister) {
         {"no register", std::nullopt, {W(2), W(3), W(4), W(7), W(8)}},
         {"no numbers", std::vector<std::string>{"abc", "", "-"}, {W(2), W(3), W(4), W(7), W(8)}},
     };
+    std::vector<Module1::FrameThread> start;
+    start.emplace_back(100);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        EXPECT_EQ(ui::PopupsToClose(snapshot, {100}, c.names), c.closed);
+        EXPECT_EQ(ui::PopupsToClose(snapshot, start, c.names), c.closed);
     }
     EXPECT_EQ(ui::CheckThreadId(std::vector<std::string>{"x", "0042"}, 42), 1);
     EXPECT_EQ(ui::CheckThreadId(std::vector<std::string>{"42x"}, 42), 0);
