@@ -18,6 +18,7 @@
 #include "TestWindows.h"
 #include "diagnostics/RuntimeError.h"
 #include "diagnostics/modTrace.h"
+#include "win32/ModulePath.h"
 
 using diagnostics::RuntimeError;
 
@@ -192,8 +193,7 @@ TEST_F(Trace, AHungViewerIsWaitedForBrieflyThenSkippedForASecondAGoneOneNotAtAll
 }
 
 TEST_F(Trace, TheErrorBoxNamesTheErrorItsPlaceAndWhereItCameFrom) {
-    char path[MAX_PATH] = {};
-    const std::string exe(path, ::GetModuleFileNameA(nullptr, path, MAX_PATH));
+    const std::string exe = win32::ModulePath(nullptr).value_or("");
     const auto remote = [&](const std::string& component) {
         return ". This error was generated remotely by " + component + ", a component of " + exe +
                ".";
