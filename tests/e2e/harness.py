@@ -87,6 +87,7 @@ class Session:
         self.env = dict(os.environ, DISPLAY=f":{display}", WINEPREFIX=str(PREFIX),
                         WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
                         TAMEWIN_BROWSER_LOG=windows_path(self.browser_log))
+        self.start(BIN / "tests" / "tameprobe.exe", "hold")
         # The desktop with its taskbar comes up with the first program.
         wait_for(lambda: self.find_windows(cls="Shell_TrayWnd", visible=True), timeout=60,
                  what="taskbar")
@@ -109,13 +110,13 @@ class Session:
     def probe(self, *args, check=True):
         # Output goes through a file, not a pipe: a Wine service started meanwhile can inherit
         # a pipe and hold it open long after the program has ended.
-        with tempfile.TemporaryFile("w+") as out:
+        with tempfile.TemporaryFile("w+") as out, tempfile.TemporaryFile("w+") as err:
             done = subprocess.run(["wine", BIN / "tests" / "tameprobe.exe", *map(str, args)],
-                                  env=self.env, stdout=out, stderr=subprocess.DEVNULL,
-                                  timeout=60)
+                                  env=self.env, stdout=out, stderr=err, timeout=60)
             out.seek(0)
             if check and done.returncode != 0:
-                raise AssertionError(f"tameprobe {args} failed ({done.returncode})")
+                err.seek(0)
+                raise AssertionError(f"tameprobe {args} failed ({done.returncode}): {err.read()}")
             return out.read()
 
     def start(self, *args):

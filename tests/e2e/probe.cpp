@@ -167,15 +167,7 @@ int HookLoaded() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr,
-                     "usage: tameprobe windows | trayslots | post HWND MSG | pixel X Y |\n"
-                     "  record URL | activate HWND | notifyforeground HWND | sentinel FILE |\n"
-                     "  hookloaded | processes | regvalues PATH | regset PATH NAME DATA |\n"
-                     "  regdeletetree PATH\n");
-        return 2;
-    }
-    std::string cmd = argv[1];
+    const std::string cmd = argc >= 2 ? argv[1] : "";
     if (cmd == "windows") {
         ::EnumWindows(&PrintTopLevel, 0);
     } else if (cmd == "trayslots") {
@@ -207,6 +199,11 @@ int main(int argc, char** argv) {
         }
     } else if (cmd == "sentinel" && argc >= 3) {
         return Sentinel(argv[2]);
+    } else if (cmd == "hold") {
+        // Keeps the desktop in use: Wine closes it, and ends its server, about a second after
+        // its last program, and a program started meanwhile can fail to start.
+        ::GetDesktopWindow();
+        ::Sleep(INFINITE);
     } else if (cmd == "hookloaded") {
         return HookLoaded();
     } else if (cmd == "activate" && argc >= 3) {
@@ -216,6 +213,11 @@ int main(int argc, char** argv) {
     } else if (cmd.rfind("reg", 0) == 0 && argc >= 3) {
         return Registry(argc, argv);
     } else {
+        std::fprintf(stderr,
+                     "usage: tameprobe windows | trayslots | post HWND MSG | pixel X Y |\n"
+                     "  record URL | activate HWND | notifyforeground HWND | sentinel FILE |\n"
+                     "  hookloaded | processes | regvalues PATH | regset PATH NAME DATA |\n"
+                     "  regdeletetree PATH | hold\n");
         return 2;
     }
     std::fflush(stdout);
