@@ -177,7 +177,6 @@ class Session:
     def opened_addresses(self):
         return self.browser_log.read_text().split() if self.browser_log.exists() else []
 
-
     # -- acting -----------------------------------------------------------------------------
     def activate(self, hwnd):
         self.probe("activate", hwnd, check=False)

@@ -73,7 +73,6 @@ void PrintTraySlots() {
 }
 
 int Registry(int argc, char** argv) {
-    // regvalues PATH | regset PATH NAME DATA | regdeletetree PATH
     const std::string cmd = argv[1];
     win32::Key key;
     if (cmd == "regvalues") {
@@ -136,8 +135,6 @@ int Sentinel(const char* countFile) {
                           nullptr, nullptr, wc.hInstance, nullptr) == nullptr) {
         return 1;
     }
-    std::printf("ready\n");
-    std::fflush(stdout);
     MSG msg;
     while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
         ::DispatchMessageA(&msg);
