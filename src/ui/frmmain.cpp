@@ -1,7 +1,5 @@
 #include "ui/frmmain.h"
 
-#include <algorithm>
-
 #include "diagnostics/RuntimeError.h"
 #include "registry/WINAPI32.h"
 #include "resources/resource.h"
