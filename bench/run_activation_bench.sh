@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
-# Usage: bench/run_activation_bench.sh [ARCH] [-- arguments for "activation_bench run"]
+# Usage: bench/run_activation_bench.sh [ARCH] [--cost-of BUILD] [--cost-only]
+#                                     [-- arguments for "activation_bench run"]
 # ARCH: i686 or x86_64, by default the build that scripts/run.sh starts.
+# --cost-of BUILD: the build whose benchmark plays the other program in the cost rows (by
+#   default ARCH): i686 against the x86_64 program measures what the hook companion costs
+#   32-bit programs. --cost-only: the cost rows alone.
 # Runs the activation benchmark against the real program under Wine, on a private Xvfb
 # display, inside a Wine virtual desktop with a taskbar (the end-to-end tests' set-up), in
 # its own prefix build/ARCH/bench-prefix-MODE (MODE: the Wine mode of scripts/wine-env.sh).
@@ -11,15 +15,27 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 # shellcheck source=scripts/wine-env.sh
 source "$root/scripts/wine-env.sh"
-arch=${1:-$TAMEWIN_MAIN_ARCH}
+tamewin_enter_mode bash "$0" "$@"
+arch=$TAMEWIN_MAIN_ARCH
+case "${1:-}" in i686 | x86_64) arch=$1 && shift ;; esac
+cost_arch=$arch
+cost_only=0
+while [ $# -gt 0 ]; do
+  case $1 in
+    --cost-of) cost_arch=$2 && shift 2 ;;
+    --cost-only) cost_only=1 && shift ;;
+    --) shift && break ;;
+    *) echo "run_activation_bench: unknown argument $1" >&2 && exit 2 ;;
+  esac
+done
 tamewin_require_arch "$arch"
-[ $# -gt 0 ] && shift
-[ "${1:-}" = "--" ] && shift
+tamewin_require_arch "$cost_arch"
 bin="$root/build/$arch"
 bench="$bin/bench/activation_bench.exe"
+cost_bench="$root/build/$cost_arch/bench/activation_bench.exe"
 prefix="$bin/bench-prefix-$TAMEWIN_PREFIX_TAG"
-if [ ! -f "$bench" ] || [ ! -f "$bin/tamewin.exe" ]; then
-  echo "build first: scripts/build.sh $arch" >&2
+if [ ! -f "$bench" ] || [ ! -f "$bin/tamewin.exe" ] || [ ! -f "$cost_bench" ]; then
+  echo "build first: scripts/build.sh $arch $cost_arch" >&2
   exit 1
 fi
 started=$(date +%s)
@@ -70,7 +86,7 @@ cost() {
   local e0 s0 out
   e0=$(cpu_ticks "$explorer")
   s0=$(cpu_ticks "$server")
-  out=$(wine "$bench" cost | tr -d '\r')
+  out=$(wine "$cost_bench" cost | tr -d '\r')
   echo "$out $(($(cpu_ticks "$explorer") - e0)) $(($(cpu_ticks "$server") - s0))"
 }
 
@@ -131,12 +147,14 @@ gone=$(cost)
 stop_program
 start_program
 
-echo "== activation benchmark: wine $bench run --unix-pids $program,${companion:-0},$explorer $*"
-# Line-buffered, so that the progress lines show while the run goes on.
-wine "$bench" run --unix-pids "$program,${companion:-0},$explorer" "$@" | stdbuf -oL tr -d '\r'
+if [ "$cost_only" = 0 ]; then
+  echo "== activation benchmark: wine $bench run --unix-pids $program,${companion:-0},$explorer $*"
+  # Line-buffered, so that the progress lines show while the run goes on.
+  wine "$bench" run --unix-pids "$program,${companion:-0},$explorer" "$@" | stdbuf -oL tr -d '\r'
+fi
 
 echo
-echo "Cost of the program's hooks to another program (the benchmark, $arch) and to the shell"
+echo "Cost of the $arch program's hooks to another program (the benchmark, $cost_arch) and to the shell"
 echo "(explorer.exe, the desktop and taskbar) and wineserver: create and destroy 1000 hidden"
 echo "top-level windows (median of 3 rounds), then 300 foreground switches between two windows,"
 echo "then show and activate a new window (median of 30); CPU seconds of the shell and the"
@@ -156,6 +174,14 @@ row "300 foreground switches, inside calls (ms)" '%10.0f' 3
 row "show and activate a new window (ms)" '%10.2f' 4
 row "explorer.exe CPU meanwhile (1/100 s)" '%10.0f' 5
 row "wineserver CPU meanwhile (1/100 s)" '%10.0f' 6
+footer() {
+  echo
+  echo "Run on $(nproc) cores, $(wine --version), Xvfb; $(($(date +%s) - started)) s in all."
+}
+if [ "$cost_only" = 1 ]; then
+  footer
+  exit 0
+fi
 
 # The shell takes a while over the end of the window holders (its taskbar notes every
 # top-level window); wait, within reason, until its wake-ups die down.
@@ -187,5 +213,4 @@ join <(sort "$before") <(sort "$after") | sort -n | while read -r key n0 n1; do
     "$(cat "/proc/${key%/*}/task/${key#*/}/comm" 2>/dev/null || echo '?')" $((n1 - n0))
 done
 rm -f "$before" "$after"
-echo
-echo "Run on $(nproc) cores, $(wine --version), Xvfb; $(($(date +%s) - started)) s in all."
+footer

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages needed to cross-build the program and run it under Wine.
-# Wine's 32-bit part (the i386 architecture and wine32) only where this machine can run it.
+# Wine's 32-bit part (the i386 architecture and wine32) only in the WoW64 modes, native or
+# through emulation (wine-env.sh).
 # Idempotent: with everything present it changes nothing and needs no root.
 set -euo pipefail
 # shellcheck source=scripts/wine-env.sh
@@ -9,7 +10,7 @@ source "$(dirname "$0")/wine-env.sh"
 pkgs=(cmake ninja-build mingw-w64 g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest
       wine wine64 xvfb xdotool x11-utils imagemagick python3 procps)
 add_i386=0
-if [ "$TAMEWIN_RUNS_32BIT" = 1 ]; then
+if [ "$TAMEWIN_WINE_ARCH" = wow64 ]; then
   pkgs+=(wine32:i386)
   dpkg --print-foreign-architectures | grep -qx i386 || add_i386=1
 fi

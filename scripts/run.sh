@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the program and runs it under Wine inside a Wine virtual desktop (with a taskbar and
 # notification area) on the current X display, or on a private Xvfb display when there is none.
-# The i686 build where this machine runs 32-bit programs, else the x86_64 one (wine-env.sh).
+# The i686 build where this machine runs 32-bit programs, natively or through emulation, else
+# the x86_64 one (wine-env.sh).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 # shellcheck source=scripts/wine-env.sh
@@ -18,5 +19,5 @@ if [ -z "${DISPLAY:-}" ]; then
   echo "run: no X display; started Xvfb on $DISPLAY (watch it with: x11vnc -display $DISPLAY)"
 fi
 echo "run: starting the $arch tamewin.exe on $DISPLAY; its icon is at the right end of the Wine taskbar"
-WINEPREFIX="$prefix" WINEDEBUG=-all wine "$root/build/$arch/tamewin.exe"
-WINEPREFIX="$prefix" wineserver -w
+export WINEPREFIX="$prefix" WINEDEBUG=-all
+tamewin_in_mode bash -c 'wine "$1" && wineserver -w' run "$root/build/$arch/tamewin.exe"

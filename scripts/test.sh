@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds both architectures and runs every test under Wine on a private Xvfb display: for each
-# build whose programs this machine runs (wine-env.sh), its unit tests and the end-to-end tests
-# against the real program. A build that cannot run here is named, with the reason, as not run.
+# build whose programs this machine runs (wine-env.sh; 32-bit ones through emulation where the
+# kernel refuses them), its unit tests and the end-to-end tests against the real program
+# (test-wine8.sh). A build that cannot run here is named, with the reason, as not run.
 # Then the x86_64 end-to-end tests under Wine 10 (scripts/wine10.sh), unless TAMEWIN_WINE10=0.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -10,13 +11,11 @@ started=$(date +%s)
 source "$root/scripts/wine-env.sh"
 "$root/scripts/install-deps.sh"
 # Both builds, also where only one runs: the i686 compile catches faults of its own.
+stage_started=$(date +%s)
 "$root/scripts/build.sh" i686 x86_64
-
-export TAMEWIN_WINEPREFIX="$root/build/wineprefix-$TAMEWIN_PREFIX_TAG"
-"$root/scripts/wine-prefix.sh" "$TAMEWIN_WINEPREFIX" TamewinTests
+echo "== build: both architectures in $(($(date +%s) - stage_started)) s"
 
 cleanup() {
-  WINEPREFIX="$TAMEWIN_WINEPREFIX" wineserver -k 2>/dev/null || true
   [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true
 }
 trap cleanup EXIT
@@ -29,11 +28,9 @@ for arch in i686 x86_64; do
   if [[ " $TAMEWIN_ARCHS " != *" $arch "* ]]; then
     echo "== tests: $arch NOT RUN (neither passed nor failed): $TAMEWIN_WINE_WHY"
     not_run+=("$arch")
-    continue
   fi
-  echo "== tests: $arch"
-  ctest --test-dir "$root/build/$arch" --output-on-failure || status=1
 done
+"$root/scripts/test-wine8.sh" || status=1
 
 # The end-to-end tests again under Wine 10, which raises the foreground event at every
 # activation as Windows 10 and 11 do: the path most users take, run by real activations.
@@ -59,6 +56,8 @@ else
     wine10="ran in $(($(date +%s) - stage_started)) s"
   fi
 fi
-echo "== tests: Wine 8 in mode $TAMEWIN_WINE_ARCH ran: $TAMEWIN_ARCHS; not run:" \
+mode=$TAMEWIN_WINE_ARCH
+[ "$TAMEWIN_EMUL32" = 1 ] && mode="$mode through emulation"
+echo "== tests: Wine 8 in mode $mode ran: $TAMEWIN_ARCHS; not run:" \
      "${not_run[*]:-none}; Wine 10 stage: $wine10; $(($(date +%s) - started)) s in all"
 exit $status

@@ -6,39 +6,29 @@
 #   TAMEWIN_WINE_ARCH   wow64: 64-bit and 32-bit Windows programs (a WoW64 prefix)
 #                       win64: 64-bit Windows programs only, through Wine's 64-bit loader
 #   TAMEWIN_RUNS_32BIT  1 when this machine runs 32-bit Linux programs, else 0
+#   TAMEWIN_EMUL32      1 when 32-bit Linux programs run through emulation instead (emul32.sh):
+#                       then every Wine command runs inside its namespace (tamewin_enter_mode);
+#                       TAMEWIN_EMUL32=0 from the caller leaves emulation out
 #   TAMEWIN_ARCHS       the builds whose programs run here ("i686 x86_64", or "x86_64")
 #   TAMEWIN_MAIN_ARCH   the build that run.sh starts
 #   TAMEWIN_WINE_WHY    why the mode was chosen
 #   TAMEWIN_PREFIX_TAG  the ending of this Wine's prefix folders
 # TAMEWIN_WINE_VERSION=10 runs everything under Wine 10 (scripts/wine10.sh, which must have
-# made its tree) instead of the machine's Wine 8.
+# made its tree) instead of the machine's Wine 8;
 # and, in win64 mode, puts a `wine` and a `wineserver` first on PATH that call the 64-bit ones.
 # Executed as `wine-env.sh ARCH COMMAND...` (ctest does this for the end-to-end tests), it runs
 # the command in that environment, or skips it (77) where programs of the build ARCH cannot run.
 #
 # Wine's 32-bit loader is itself a 32-bit Linux program, so a machine whose kernel refuses
-# those cannot run 32-bit Windows programs at all; and once wine32:i386 is installed, Debian's
-# `wine` always picks that loader, so even 64-bit programs must bypass it there.
+# those runs 32-bit Windows programs only through emulation (WoW64 through emulation); where
+# that cannot be had, the 64-bit-only mode. Once wine32:i386 is installed, Debian's `wine`
+# always picks the 32-bit loader, so even 64-bit programs must bypass it outside emulation.
 # TAMEWIN_WINE_ARCH=win64 forces the 64-bit-only mode on any machine.
 
 tamewin_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-# Runs an 93-byte static i386 Linux program that exits with 42. It needs nothing installed,
-# Wine least of all.
-tamewin_runs_32bit() {
-  local probe status=0
-  probe=$(mktemp)
-  printf '\177ELF\1\1\1\0\0\0\0\0\0\0\0\0\2\0\3\0\1\0\0\0\124\200\4\10\64\0\0\0\0\0\0\0' >"$probe"
-  printf '\0\0\0\0\64\0\40\0\1\0\0\0\0\0\0\0\1\0\0\0\0\0\0\0\0\200\4\10\0\200\4\10' >>"$probe"
-  printf '\135\0\0\0\135\0\0\0\5\0\0\0\0\20\0\0\61\333\263\52\61\300\100\315\200' >>"$probe"
-  chmod +x "$probe"
-  "$probe" 2>/dev/null || status=$?
-  rm -f "$probe"
-  [ "$status" -eq 42 ]
-}
-
 if [ -z "${TAMEWIN_RUNS_32BIT:-}" ]; then
-  if tamewin_runs_32bit; then TAMEWIN_RUNS_32BIT=1; else TAMEWIN_RUNS_32BIT=0; fi
+  if "$tamewin_root/scripts/runs32.sh"; then TAMEWIN_RUNS_32BIT=1; else TAMEWIN_RUNS_32BIT=0; fi
 fi
 export TAMEWIN_RUNS_32BIT
 
@@ -55,23 +45,34 @@ export TAMEWIN_WINE_VERSION
 
 case "${TAMEWIN_WINE_ARCH:-}" in
   win64)
+    TAMEWIN_EMUL32=0
     TAMEWIN_WINE_WHY=${TAMEWIN_WINE_WHY:-"TAMEWIN_WINE_ARCH=win64 asks for it"} ;;
   wow64 | "")
     if [ "$TAMEWIN_RUNS_32BIT" = 1 ]; then
-      TAMEWIN_WINE_ARCH=wow64
+      TAMEWIN_WINE_ARCH=wow64 TAMEWIN_EMUL32=0
       TAMEWIN_WINE_WHY="this machine runs 32-bit Linux programs, so the 32-bit Wine loader can start"
+    elif [ "${TAMEWIN_EMUL32:-}" = 1 ]; then
+      TAMEWIN_WINE_ARCH=wow64 # decided by the caller, with its reason
+    elif [ -z "${TAMEWIN_EMUL32:-}" ] &&
+         tamewin_emul_why=$("$tamewin_root/scripts/emul32.sh" check 2>&1); then
+      TAMEWIN_WINE_ARCH=wow64 TAMEWIN_EMUL32=1
+      TAMEWIN_WINE_WHY="this machine refuses 32-bit Linux programs, so they run under qemu-i386"
+      TAMEWIN_WINE_WHY+=" $(cat "$tamewin_root/build/qemu-user/version"), registered only inside"
+      TAMEWIN_WINE_WHY+=" a namespace of the run's own"
     elif [ "${TAMEWIN_WINE_ARCH:-}" = wow64 ]; then
       echo "wine: TAMEWIN_WINE_ARCH=wow64, but this machine cannot run 32-bit Linux programs" >&2
       return 1 2>/dev/null || exit 1
     else
-      TAMEWIN_WINE_ARCH=win64
-      TAMEWIN_WINE_WHY="this machine cannot run 32-bit Linux programs (Exec format error), so the 32-bit Wine loader cannot start"
+      TAMEWIN_WINE_ARCH=win64 TAMEWIN_EMUL32=0
+      TAMEWIN_WINE_WHY="this machine cannot run 32-bit Linux programs (Exec format error), so the"
+      TAMEWIN_WINE_WHY+=" 32-bit Wine loader cannot start, and emulation is unavailable:"
+      TAMEWIN_WINE_WHY+=" ${tamewin_emul_why:-TAMEWIN_EMUL32=0 turns it off}"
     fi ;;
   *)
     echo "wine: TAMEWIN_WINE_ARCH must be win64 or wow64, not '$TAMEWIN_WINE_ARCH'" >&2
     return 1 2>/dev/null || exit 1 ;;
 esac
-export TAMEWIN_WINE_ARCH TAMEWIN_WINE_WHY
+export TAMEWIN_WINE_ARCH TAMEWIN_WINE_WHY TAMEWIN_EMUL32
 
 # Prefixes are named for the Wine they belong to: a prefix serves one Wine, in one mode.
 if [ "$TAMEWIN_WINE_VERSION" = 10 ]; then
@@ -110,6 +111,8 @@ if [ -z "${TAMEWIN_WINE_SAID:-}" ]; then
     echo "wine: Wine 10 (Debian 13, scripts/wine10.sh), x86_64 programs only"
   elif [ "$TAMEWIN_WINE_ARCH" = win64 ]; then
     echo "wine: 64-bit only mode (x86_64 programs; i686 programs not run): $TAMEWIN_WINE_WHY"
+  elif [ "$TAMEWIN_EMUL32" = 1 ]; then
+    echo "wine: WoW64 through emulation (i686 and x86_64 programs): $TAMEWIN_WINE_WHY"
   else
     echo "wine: WoW64 mode (i686 and x86_64 programs): $TAMEWIN_WINE_WHY"
   fi
@@ -125,8 +128,27 @@ tamewin_require_arch() {
   fi
 }
 
+# Runs the command ($@) where this mode's programs can run: in emulation's namespace when the
+# mode needs one and this shell is outside it, else here.
+tamewin_in_mode() {
+  if [ "$TAMEWIN_EMUL32" = 1 ] && [ "${TAMEWIN_IN_EMUL32:-}" != 1 ]; then
+    "$tamewin_root/scripts/emul32.sh" run "$@"
+  else
+    "$@"
+  fi
+}
+
+# The same, in place of the calling shell when it needs the namespace; else returns, and the
+# caller goes on.
+tamewin_enter_mode() {
+  if [ "$TAMEWIN_EMUL32" = 1 ] && [ "${TAMEWIN_IN_EMUL32:-}" != 1 ]; then
+    exec "$tamewin_root/scripts/emul32.sh" run "$@"
+  fi
+}
+
 if [ "${BASH_SOURCE[0]}" = "$0" ] && [ $# -gt 1 ]; then
   tamewin_require_arch "$1"
   shift
+  tamewin_enter_mode "$@"
   exec "$@"
 fi

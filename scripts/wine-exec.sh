@@ -18,4 +18,5 @@ fi
 export WINEPREFIX="$TAMEWIN_WINEPREFIX"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+tamewin_enter_mode wine "$@"
 exec wine "$@"

@@ -8,6 +8,7 @@
 set -euo pipefail
 # shellcheck source=scripts/wine-env.sh
 source "$(dirname "$0")/wine-env.sh"
+tamewin_enter_mode bash "$0" "$@"
 dir=$1
 desktop=${2:-Tamewin}
 export WINEPREFIX=$dir WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="

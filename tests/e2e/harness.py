@@ -17,7 +17,11 @@ BIN = Path(os.environ.get("TAMEWIN_BIN", ROOT / "build" / ARCH))
 WINE_VERSION = int(os.environ.get("TAMEWIN_WINE_VERSION", "8"))
 PREFIX_TAG = os.environ.get("TAMEWIN_PREFIX_TAG", "wow64")
 PREFIX = Path(os.environ.get("TAMEWIN_E2E_PREFIX", BIN / f"e2e-prefix-{PREFIX_TAG}"))
-IEXPLORE = r"C:\Program Files\Internet Explorer\iexplore.exe"
+# Wine's Internet Explorer of each bitness; the 32-bit one only in the WoW64 mode.
+IE64 = r"C:\Program Files\Internet Explorer\iexplore.exe"
+IE32 = r"C:\Program Files (x86)\Internet Explorer\iexplore.exe"
+WOW64 = os.environ.get("TAMEWIN_WINE_ARCH") == "wow64"
+BROWSERS = (IE64, IE32) if WOW64 else (IE64,)
 MENU_CLASS = "#32768"
 
 INSTANCES_KEY = r"Software\Corvanta\VIVurazoru\Instances"
@@ -133,13 +137,13 @@ class Session:
         wait_for(self.tray_icons, what="tray icon")
         return proc, main
 
-    def start_popup(self):
+    def start_popup(self, browser=IE64):
         """A browser whose frame may be closed before anyone sees it: watch the process."""
-        return self.start(IEXPLORE, "about:blank")
+        return self.start(browser, "about:blank")
 
-    def start_ie(self):
+    def start_ie(self, browser=IE64):
         before = {w.hwnd for w in self.find_windows(cls="IEFrame")}
-        self.start(IEXPLORE, "about:blank")
+        self.start(browser, "about:blank")
         return wait_for(lambda: [w for w in self.find_windows(cls="IEFrame", visible=True)
                                  if w.hwnd not in before], what="a new IEFrame")[0]
 
@@ -158,6 +162,11 @@ class Session:
 
     def is_window(self, hwnd):
         return any(w.hwnd == hwnd for w in self.find_windows())
+
+    def companions(self):
+        """The program's hook companions that run (Windows' process list)."""
+        return [line for line in self.probe("processes").splitlines()
+                if "tamehookhost" in line.lower()]
 
     def tray_icons(self):
         """The occupied slots of the taskbar's notification area, rightmost first."""

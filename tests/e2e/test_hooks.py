@@ -3,16 +3,12 @@
 import time
 import unittest
 
-from harness import WINE_VERSION, E2ETestCase, wait_for
+from harness import WINE_VERSION, WOW64, E2ETestCase, wait_for
 
 
 class HooksTest(E2ETestCase):
     def hook_loaded(self):
         return self.s.probe("hookloaded").strip() == "1"
-
-    def companions(self):
-        return [line for line in self.s.probe("processes").splitlines()
-                if "tamehookhost" in line.lower()]
 
     def test_one_scan_for_each_activation(self):
         s = self.s
@@ -44,9 +40,11 @@ class HooksTest(E2ETestCase):
 
         if raised:
             self.assertTrue(self.hook_loaded(), "before any foreground event the CBT hook watches")
+        if WOW64:
+            wait_for(s.companions, what="the companion for programs of the other bitness")
         activate(kept)
         wait_for(lambda: not self.hook_loaded(), what="the CBT hook to go")
-        self.assertEqual(self.companions(), [], "the companion has ended")
+        self.assertEqual(s.companions(), [], "the companion has ended")
         self.assertTrue(s.is_window(kept.hwnd), "the frame of the start survives its event")
 
         def popup_closes():

@@ -2,7 +2,7 @@
 import time
 import unittest
 
-from harness import INSTANCES_KEY, MENU_CLASS, E2ETestCase, wait_for
+from harness import INSTANCES_KEY, MENU_CLASS, WOW64, E2ETestCase, wait_for
 
 
 class MenuTest(E2ETestCase):
@@ -89,10 +89,13 @@ class MenuTest(E2ETestCase):
         kept = s.start_ie()
         self.start()
         self.assertEqual(set(s.reg_values(INSTANCES_KEY)), {str(kept.tid)})
+        if WOW64:
+            wait_for(s.companions, what="the companion for programs of the other bitness")
         self.choose("x")
         wait_for(lambda: self.proc.poll() is not None, what="the program to end")
         wait_for(lambda: not s.tray_icons(), what="the icon to go")
         self.assertEqual(s.reg_values(INSTANCES_KEY), {})
+        wait_for(lambda: not s.companions(), what="the companion to end with the program")
         self.assertTrue(s.is_window(kept.hwnd))
 
 

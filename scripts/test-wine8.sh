@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Usage: test-wine8.sh (test.sh calls it with DISPLAY naming its X server)
+# The Wine 8 stage of test.sh: the test prefix, then, for each build whose programs run in this
+# mode (wine-env.sh), its unit tests and its end-to-end tests. Under emulation all of it runs in
+# one namespace, and every process it started ends with it.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=scripts/wine-env.sh
+source "$root/scripts/wine-env.sh"
+tamewin_enter_mode bash "$0" "$@"
+
+export TAMEWIN_WINEPREFIX="$root/build/wineprefix-$TAMEWIN_PREFIX_TAG"
+trap 'WINEPREFIX="$TAMEWIN_WINEPREFIX" wineserver -k 2>/dev/null || true' EXIT
+started=$(date +%s)
+"$root/scripts/wine-prefix.sh" "$TAMEWIN_WINEPREFIX" TamewinTests
+echo "== tests: the test prefix ready in $(($(date +%s) - started)) s"
+
+status=0
+for arch in $TAMEWIN_ARCHS; do
+  for kind in unit e2e; do
+    started=$(date +%s)
+    echo "== tests: $arch $kind"
+    ctest --test-dir "$root/build/$arch" -R "^$kind" --output-on-failure || status=1
+    echo "== tests: $arch $kind took $(($(date +%s) - started)) s"
+  done
+done
+exit $status
