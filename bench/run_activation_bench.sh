@@ -104,8 +104,11 @@ start_program() {
   program=$(wait_unix_pid 'tamewin.exe')
   companion=$(unix_pid 'tamehookhost')
 }
+# A 32-bit taskkill, which Debian's `wine` picks in the WoW64 mode, does not see 64-bit programs.
+taskkill=(wine taskkill)
+[ "$TAMEWIN_WINE_VERSION" = 8 ] && taskkill=(/usr/lib/wine/wine64 taskkill)
 stop_program() {
-  wine taskkill /im tamewin.exe >/dev/null 2>&1 || true
+  "${taskkill[@]}" /im tamewin.exe >/dev/null 2>&1 || true
   while kill -0 "$program" 2>/dev/null; do sleep 0.1; done
 }
 # Medians of the fields of several "cost" lines, one line per run.

@@ -13,9 +13,10 @@
 #        about 1 s. On failure it says why in one line and exits with 3.
 # check  fetches, then makes such a namespace and runs a 32-bit probe in it; exits 0 when that
 #        works, else says why in one line and exits with 3.
-# run    runs COMMAND in such a namespace, with TAMEWIN_IN_EMUL32=1. The namespace's first
-#        process is COMMAND's shell: when it ends, the kernel ends every process started inside
-#        (wineserver, Wine's services, programs under test), and unshare ends it if killed.
+# run    runs COMMAND in such a namespace, with TAMEWIN_IN_EMUL32=1, and exits with its status.
+#        When COMMAND ends, or this script is ended by a signal, the kernel ends every process
+#        started inside (wineserver, Wine's services, programs under test). COMMAND's standard
+#        input is /dev/null.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 base="$root/build/qemu-user"
@@ -74,8 +75,17 @@ register() {
 }
 
 in_namespace() {
-  TAMEWIN_IN_EMUL32=1 exec unshare --user --map-root-user --mount --pid --fork --kill-child \
-    --mount-proc bash "${BASH_SOURCE[0]}" inside "$@"
+  # unshare ignores SIGINT and SIGTERM while it waits, and the namespace's first process, as
+  # any such, is deaf to signals it has no handler for: a signal to this script kills unshare,
+  # which takes the namespace with it.
+  local child status=0
+  TAMEWIN_IN_EMUL32=1 unshare --user --map-root-user --mount --pid --fork --kill-child \
+    --mount-proc bash "${BASH_SOURCE[0]}" inside "$@" &
+  child=$!
+  trap 'kill -KILL "$child" 2>/dev/null; exit 130' INT
+  trap 'kill -KILL "$child" 2>/dev/null; exit 143' TERM HUP
+  wait "$child" || status=$?
+  exit "$status"
 }
 
 case "${1:-}" in
