@@ -40,7 +40,7 @@ if [ ! -f "$bench" ] || [ ! -f "$bin/tamewin.exe" ] || [ ! -f "$cost_bench" ]; t
 fi
 started=$(date +%s)
 
-"$root/scripts/wine-prefix.sh" "$prefix" TamewinBench
+"$root/scripts/wine-prefix.sh" "$prefix"
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 wineserver -k 2>/dev/null || true  # nothing left over in this prefix from an earlier run
 

@@ -11,7 +11,7 @@ source "$root/scripts/wine-env.sh"
 arch=$TAMEWIN_MAIN_ARCH
 "$root/scripts/build.sh" "$arch"
 prefix="$root/build/wineprefix-run-$TAMEWIN_PREFIX_TAG"
-"$root/scripts/wine-prefix.sh" "$prefix" Tamewin
+"$root/scripts/wine-prefix.sh" "$prefix"
 if [ -z "${DISPLAY:-}" ]; then
   # shellcheck source=scripts/xvfb.sh
   source "$root/scripts/xvfb.sh"

@@ -12,7 +12,7 @@ tamewin_enter_mode bash "$0" "$@"
 export TAMEWIN_WINEPREFIX="$root/build/wineprefix-$TAMEWIN_PREFIX_TAG"
 trap 'WINEPREFIX="$TAMEWIN_WINEPREFIX" wineserver -k 2>/dev/null || true' EXIT
 started=$(date +%s)
-"$root/scripts/wine-prefix.sh" "$TAMEWIN_WINEPREFIX" TamewinTests
+"$root/scripts/wine-prefix.sh" "$TAMEWIN_WINEPREFIX"
 echo "== tests: the test prefix ready in $(($(date +%s) - started)) s"
 
 status=0

@@ -48,13 +48,13 @@ case "${TAMEWIN_WINE_ARCH:-}" in
     TAMEWIN_EMUL32=0
     TAMEWIN_WINE_WHY=${TAMEWIN_WINE_WHY:-"TAMEWIN_WINE_ARCH=win64 asks for it"} ;;
   wow64 | "")
-    if [ "$TAMEWIN_RUNS_32BIT" = 1 ]; then
+    if [ "$TAMEWIN_RUNS_32BIT" = 1 ] && [ "${TAMEWIN_IN_EMUL32:-}" != 1 ]; then
       TAMEWIN_WINE_ARCH=wow64 TAMEWIN_EMUL32=0
       TAMEWIN_WINE_WHY="this machine runs 32-bit Linux programs, so the 32-bit Wine loader can start"
-    elif [ "${TAMEWIN_EMUL32:-}" = 1 ]; then
+    elif [ "${TAMEWIN_EMUL32:-}" = 1 ] && [ -n "${TAMEWIN_WINE_WHY:-}" ]; then
       TAMEWIN_WINE_ARCH=wow64 # decided by the caller, with its reason
-    elif [ -z "${TAMEWIN_EMUL32:-}" ] &&
-         tamewin_emul_why=$("$tamewin_root/scripts/emul32.sh" check 2>&1); then
+    elif [ "${TAMEWIN_IN_EMUL32:-}" = 1 ] || { [ -z "${TAMEWIN_EMUL32:-}" ] &&
+         tamewin_emul_why=$("$tamewin_root/scripts/emul32.sh" check 2>&1); }; then
       TAMEWIN_WINE_ARCH=wow64 TAMEWIN_EMUL32=1
       TAMEWIN_WINE_WHY="this machine refuses 32-bit Linux programs, so they run under qemu-i386"
       TAMEWIN_WINE_WHY+=" $(cat "$tamewin_root/build/qemu-user/version"), registered only inside"

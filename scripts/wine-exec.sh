@@ -13,7 +13,7 @@ TAMEWIN_WINE_SAID=${TAMEWIN_WINE_SAID:-quiet} source "$root/scripts/wine-env.sh"
 tamewin_require_arch "$arch"
 if [ -z "${TAMEWIN_WINEPREFIX:-}" ]; then
   TAMEWIN_WINEPREFIX="$root/build/wineprefix-$TAMEWIN_PREFIX_TAG"
-  "$root/scripts/wine-prefix.sh" "$TAMEWIN_WINEPREFIX" TamewinTests || exit 1
+  "$root/scripts/wine-prefix.sh" "$TAMEWIN_WINEPREFIX" || exit 1
 fi
 export WINEPREFIX="$TAMEWIN_WINEPREFIX"
 export WINEDEBUG="${WINEDEBUG:--all}"

@@ -76,7 +76,7 @@ class Session:
         self.browser_log = self.shots / "browser.log"
 
     def open(self):
-        subprocess.run([str(ROOT / "scripts" / "wine-prefix.sh"), str(PREFIX), "TamewinE2E"],
+        subprocess.run([str(ROOT / "scripts" / "wine-prefix.sh"), str(PREFIX)],
                        check=True)
         read_fd, write_fd = os.pipe()
         self.xvfb = subprocess.Popen(

@@ -7,8 +7,9 @@
 // The system loads a hook library only into programs of its own bitness, so the library is
 // also built for the other one and hosted by the companion, tamehookhost32.exe or
 // tamehookhost64.exe (HostCompanion). It watches the remaining programs through CallWndProc,
-// on another hook chain: some systems end a chain at a hook whose library the program cannot
-// load, so two CBT hooks of different bitness would hide each other.
+// on another hook chain: Wine ends a chain at a hook whose library the calling program cannot
+// load, so two CBT hooks of different bitness hide each other (a CBT companion, installed
+// last, hid every activation in programs of the program's own bitness).
 #include <windows.h>
 
 #include "controls/hook/HookChannel.h"
