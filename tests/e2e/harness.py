@@ -19,9 +19,8 @@ PREFIX_TAG = os.environ.get("TAMEWIN_PREFIX_TAG", "wow64")
 PREFIX = Path(os.environ.get("TAMEWIN_E2E_PREFIX", BIN / f"e2e-prefix-{PREFIX_TAG}"))
 # Wine's Internet Explorer of each bitness; the 32-bit one only in the WoW64 mode.
 IE64 = r"C:\Program Files\Internet Explorer\iexplore.exe"
-IE32 = r"C:\Program Files (x86)\Internet Explorer\iexplore.exe"
 WOW64 = os.environ.get("TAMEWIN_WINE_ARCH") == "wow64"
-BROWSERS = (IE64, IE32) if WOW64 else (IE64,)
+BROWSERS = (IE64, r"C:\Program Files (x86)\Internet Explorer\iexplore.exe") if WOW64 else (IE64,)
 MENU_CLASS = "#32768"
 
 INSTANCES_KEY = r"Software\Corvanta\VIVurazoru\Instances"
@@ -76,8 +75,7 @@ class Session:
         self.browser_log = self.shots / "browser.log"
 
     def open(self):
-        subprocess.run([str(ROOT / "scripts" / "wine-prefix.sh"), str(PREFIX)],
-                       check=True)
+        subprocess.run([str(ROOT / "scripts" / "wine-prefix.sh"), str(PREFIX)], check=True)
         read_fd, write_fd = os.pipe()
         self.xvfb = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24",

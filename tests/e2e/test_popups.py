@@ -1,5 +1,4 @@
-"""Pop-up closing against Wine's Internet Explorer: frames of the start stay, others close,
-of either bitness where both run (the other build's through the hook companion under Wine 8)."""
+"""Pop-ups of Wine's Internet Explorer of each bitness close; frames of the start stay."""
 import unittest
 
 from harness import BROWSERS, INSTANCES_KEY, E2ETestCase, wait_for
