@@ -22,6 +22,8 @@ IE64 = r"C:\Program Files\Internet Explorer\iexplore.exe"
 WOW64 = os.environ.get("TAMEWIN_WINE_ARCH") == "wow64"
 BROWSERS = (IE64, r"C:\Program Files (x86)\Internet Explorer\iexplore.exe") if WOW64 else (IE64,)
 MENU_CLASS = "#32768"
+# A 32-bit viewer under emulation can take longer over a line than the program waits for it.
+VIEWER = (BIN.parent / "x86_64" if os.getenv("TAMEWIN_EMUL32") == "1" else BIN) / "tametrace.exe"
 
 INSTANCES_KEY = r"Software\Corvanta\VIVurazoru\Instances"
 TOOLBAR_KEY = (r"Software\Microsoft\Internet Explorer\Extensions"

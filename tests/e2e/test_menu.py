@@ -53,7 +53,6 @@ class MenuTest(E2ETestCase):
 
         self.choose("o")
         self.assert_icon(on=True)
-        # The frame opened while blocking was off goes at the next activation.
         s.activate(survivor.hwnd)
         wait_for(lambda: not s.is_window(survivor.hwnd), timeout=10,
                  what="the frame opened while off to be closed")

@@ -11,8 +11,7 @@ class RegisterTest(E2ETestCase):
         s = self.s
         s.probe("regset", INSTANCES_KEY, "99999", "0")   # left by a copy that was killed
         s.probe("regset", INSTANCES_KEY, "abc", "0")     # not a thread id: not ours to delete
-        first = s.start_ie()
-        second = s.start_ie()
+        first, second = s.start_ie(), s.start_ie()
         self.assertNotEqual(first.tid, second.tid)
 
         proc, main = s.start_tamewin()

@@ -2,7 +2,7 @@
 import re
 import unittest
 
-from harness import BIN, INSTANCES_KEY, E2ETestCase, wait_for, windows_path
+from harness import INSTANCES_KEY, VIEWER, E2ETestCase, wait_for, windows_path
 
 LINE = re.compile(r"^\[tamewin\] \[(\d{5,})\] \[\d{5,}\.\d{3}\] (->|<-)(\t*)(\S+) : (.+) : $")
 
@@ -11,7 +11,7 @@ class TraceTest(E2ETestCase):
     def test_start_up_is_traced_line_by_line(self):
         s = self.s
         log = s.shots / "trace.log"
-        s.start(BIN / "tametrace.exe", "/log", windows_path(log))
+        s.start(VIEWER, "/log", windows_path(log))
         wait_for(lambda: [w for w in s.find_windows(visible=True)
                           if w.title.startswith("Tamewin Trace")], what="the trace viewer")
         s.probe("regset", INSTANCES_KEY, "4242", "0")  # a stale value
