@@ -423,8 +423,8 @@ double FloorPass() {
     const double start = NowMs();
     ::EnumWindows(&FloorProc, 0);
     win32::Key key;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kInstancesKey, 0, KEY_READ, key.put()) ==
-        ERROR_SUCCESS) {
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kInstancesKey, 0, KEY_READ | Module1::kInstancesView,
+                        key.put()) == ERROR_SUCCESS) {
         char name[256];
         for (DWORD i = 0;; ++i) {
             DWORD length = sizeof name;
@@ -794,7 +794,10 @@ LevelFigures MeasureLevel(const Options& options, const Program& program,
             Module1::colWindows.clear();
             ::EnumWindows(&Module1::EnumWinProc, 0);
         }));
-        enumKeyValues.push_back(TimeOf([] { WINAPI32::EnumKeyValues(kInstancesKey); }));
+        enumKeyValues.push_back(TimeOf([] {
+            WINAPI32::EnumKeyValues(WINAPI32::kLocalMachine, kInstancesKey,
+                                    Module1::kInstancesView);
+        }));
     }
     Module1::colWindows.clear();
     Module1::colInstances.reset();
@@ -950,7 +953,8 @@ int Run(const Options& options) {
     // One value under the register so that the listing lists something: the id of a thread
     // of this program that never has a frame, so it changes no decision.
     const std::string ownValue = std::to_string(::GetCurrentThreadId());
-    WINAPI32::RegCreateString(WINAPI32::kLocalMachine, kInstancesKey, ownValue, "0");
+    WINAPI32::RegCreateString(WINAPI32::kLocalMachine, kInstancesKey, ownValue, "0",
+                              Module1::kInstancesView);
 
     std::vector<LevelFigures> levels;
     ChurnFigures churn;
@@ -980,7 +984,8 @@ int Run(const Options& options) {
         }
         Say("... ending the window holders\n");
     }
-    WINAPI32::DeleteRegString(WINAPI32::kLocalMachine, kInstancesKey, ownValue);
+    WINAPI32::DeleteRegString(WINAPI32::kLocalMachine, kInstancesKey, ownValue,
+                              Module1::kInstancesView);
 
     Say("\nPop-up latency: activation of a new \"IEFrame\" window (ShowWindow SW_SHOW + "
         "SetForegroundWindow) to the arrival of WM_CLOSE, %d pop-ups per row; times in ms\n",

@@ -142,34 +142,45 @@ void TraceStart() {
     TraceState.Initialised = true;
 }
 
-void TraceEnter(std::string_view module, std::string_view procedure, std::string_view note) {
+namespace {
+
+// Starts the trace at its first call; true when there is a viewer to send lines to.
+bool Viewing() {
     if (!TraceState.Initialised) {
         TraceStart();
     }
-    if (TraceState.ViewerWindow == nullptr) {
-        return;
-    }
+    return TraceState.ViewerWindow != nullptr;
+}
+
+void SendEntryLine(std::string_view arrow, int32_t depth, std::string_view module,
+                   std::string_view procedure, std::string_view note) {
     TraceState.Sequence = SaturatingIncrement(TraceState.Sequence);
-    TraceState.Depth = SaturatingIncrement(TraceState.Depth);
     diagnostics::TryStep([&] {
-        SendTraceLine(EntryLine("->", TraceState.Sequence, ::timeGetTime() - TraceState.StartTick,
-                                TraceState.Depth, module, procedure, note));
+        SendTraceLine(EntryLine(arrow, TraceState.Sequence, ::timeGetTime() - TraceState.StartTick,
+                                depth, module, procedure, note));
     });
 }
 
+}  // namespace
+
+void TraceEnter(std::string_view module, std::string_view procedure, std::string_view note) {
+    if (Viewing()) {
+        TraceState.Depth = SaturatingIncrement(TraceState.Depth);
+        SendEntryLine("->", TraceState.Depth, module, procedure, note);
+    }
+}
+
 void TraceExit(std::string_view module, std::string_view procedure, std::string_view note) {
-    if (!TraceState.Initialised) {
-        TraceStart();
+    if (Viewing()) {
+        SendEntryLine("<-", TraceState.Depth, module, procedure, note);
+        TraceState.Depth = TraceState.Depth > 0 ? TraceState.Depth - 1 : 0;
     }
-    if (TraceState.ViewerWindow == nullptr) {
-        return;
+}
+
+void TraceNote(std::string_view module, std::string_view procedure, std::string_view note) {
+    if (Viewing()) {
+        SendEntryLine("--", SaturatingIncrement(TraceState.Depth), module, procedure, note);
     }
-    TraceState.Sequence = SaturatingIncrement(TraceState.Sequence);
-    diagnostics::TryStep([&] {
-        SendTraceLine(EntryLine("<-", TraceState.Sequence, ::timeGetTime() - TraceState.StartTick,
-                                TraceState.Depth, module, procedure, note));
-    });
-    TraceState.Depth = TraceState.Depth > 0 ? TraceState.Depth - 1 : 0;
 }
 
 namespace {

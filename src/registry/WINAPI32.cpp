@@ -54,7 +54,7 @@ LONG ReadString(HKEY key, const std::string& valueName, std::string& text) {
 }  // namespace
 
 int32_t RegCreateString(const std::string& rootKey, const std::string& keyPath,
-                        const std::string& valueName, const std::string& data) {
+                        const std::string& valueName, const std::string& data, REGSAM view) {
     return modTrace::Traced(kModule, "Function RegCreateString", int32_t{ERROR_INVALID_FUNCTION},
                             [&](modTrace::Lines& line) {
                                 win32::Key key;
@@ -62,7 +62,7 @@ int32_t RegCreateString(const std::string& rootKey, const std::string& keyPath,
                                 line(10, [&] {
                                     DWORD disposition = 0;
                                     Api.CreateKeyEx(RootKey(rootKey), keyPath.c_str(), 0, nullptr,
-                                                    REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                                                    REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS | view,
                                                     nullptr, key.put(), &disposition);
                                 });
                                 line(20, [&] {
@@ -77,12 +77,13 @@ int32_t RegCreateString(const std::string& rootKey, const std::string& keyPath,
                             });
 }
 
-void DeleteRegString(std::string rootKey, std::string keyPath, std::string valueName) {
+void DeleteRegString(std::string rootKey, std::string keyPath, std::string valueName, REGSAM view) {
     modTrace::TracedSub(kModule, "Function DeleteRegString", [&](modTrace::Lines& line) {
         win32::Key key;
         LONG opened = ERROR_FILE_NOT_FOUND;
         line(10, [&] {
-            opened = Api.OpenKeyEx(RootKey(rootKey), keyPath.c_str(), 0, KEY_SET_VALUE, key.put());
+            opened = Api.OpenKeyEx(RootKey(rootKey), keyPath.c_str(), 0, KEY_SET_VALUE | view,
+                                   key.put());
         });
         line(20, [&] {
             if (opened == ERROR_SUCCESS) {
@@ -93,15 +94,15 @@ void DeleteRegString(std::string rootKey, std::string keyPath, std::string value
 }
 
 std::string regstring(std::string rootKey, const std::string& keyPath, std::string valueName,
-                      const std::string& defaultText) {
+                      const std::string& defaultText, REGSAM view) {
     return modTrace::Traced(kModule, "Function regstring", defaultText, [&](modTrace::Lines& line) {
         win32::Key key;
         LONG opened = ERROR_SUCCESS;
         LONG read = ERROR_SUCCESS;
         std::string result = defaultText;
         line(10, [&] {
-            opened =
-                Api.OpenKeyEx(RootKey(rootKey), keyPath.c_str(), 0, KEY_QUERY_VALUE, key.put());
+            opened = Api.OpenKeyEx(RootKey(rootKey), keyPath.c_str(), 0, KEY_QUERY_VALUE | view,
+                                   key.put());
         });
         line(20, [&] {
             if (opened == ERROR_SUCCESS) {
@@ -114,14 +115,15 @@ std::string regstring(std::string rootKey, const std::string& keyPath, std::stri
             // read is left as it is.
             if (opened == ERROR_FILE_NOT_FOUND ||
                 (opened == ERROR_SUCCESS && read == ERROR_FILE_NOT_FOUND)) {
-                RegCreateString(rootKey, keyPath, valueName, Trimmed(defaultText));
+                RegCreateString(rootKey, keyPath, valueName, Trimmed(defaultText), view);
             }
         });
         return result;
     });
 }
 
-std::optional<std::vector<std::string>> EnumKeyValues(std::string keyPath) {
+std::optional<std::vector<std::string>> EnumKeyValues(const std::string& rootKey,
+                                                      std::string keyPath, REGSAM view) {
     // No list unless the listing runs to its end.
     std::optional<std::vector<std::string>> result;
     modTrace::TracedSub(kModule, "Function EnumKeyValues", [&](modTrace::Lines& line) {
@@ -129,7 +131,8 @@ std::optional<std::vector<std::string>> EnumKeyValues(std::string keyPath) {
         win32::Key key;
         LONG opened = ERROR_FILE_NOT_FOUND;
         line(10, [&] {
-            opened = Api.OpenKeyEx(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_READ, key.put());
+            opened =
+                Api.OpenKeyEx(RootKey(rootKey), keyPath.c_str(), 0, KEY_READ | view, key.put());
         });
         line(20, [&] {
             if (opened != ERROR_SUCCESS) {
@@ -159,6 +162,19 @@ std::optional<std::vector<std::string>> EnumKeyValues(std::string keyPath) {
         result = std::move(names);
     });
     return result;
+}
+
+bool RegWritable(const std::string& rootKey, const std::string& keyPath, REGSAM view) {
+    return modTrace::Traced(kModule, "Function RegWritable", false, [&](modTrace::Lines& line) {
+        LONG created = ERROR_INVALID_FUNCTION;
+        line(10, [&] {
+            win32::Key key;
+            created = Api.CreateKeyEx(RootKey(rootKey), keyPath.c_str(), 0, nullptr,
+                                      REG_OPTION_NON_VOLATILE, KEY_SET_VALUE | view, nullptr,
+                                      key.put(), nullptr);
+        });
+        return created == ERROR_SUCCESS;
+    });
 }
 
 }  // namespace WINAPI32

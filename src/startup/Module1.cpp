@@ -13,6 +13,7 @@ namespace Module1 {
 std::vector<WindowRecord> colWindows;
 std::vector<FrameThread> colFrames;
 std::optional<std::vector<std::string>> colInstances;
+std::string InstancesRoot = WINAPI32::kLocalMachine;
 std::unique_ptr<clstamewin> objApp;
 int32_t MenuX = 0;
 int32_t MenuY = 0;
@@ -95,8 +96,8 @@ void ForgetEndedFrames() {
     });
     for (int32_t threadId : ended) {
         diagnostics::TryStep([&] {
-            WINAPI32::DeleteRegString(WINAPI32::kLocalMachine, kInstancesKey,
-                                      std::to_string(threadId));
+            WINAPI32::DeleteRegString(InstancesRoot, kInstancesKey, std::to_string(threadId),
+                                      kInstancesView);
         });
     }
 }

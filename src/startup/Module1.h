@@ -23,8 +23,13 @@ struct WindowRecord {
     std::string Title;      // at most 254 characters
 };
 
-// The register of the frames open at start, by the thread that created each.
+// The register of the frames open at start, by the thread that created each. Both builds keep
+// it in the 64-bit view, so that a start of either clears what a run of the other left.
 inline constexpr char kInstancesKey[] = "Software\\Corvanta\\VIVurazoru\\Instances";
+inline constexpr REGSAM kInstancesView = KEY_WOW64_64KEY;
+// Where this run keeps the register: HKEY_LOCAL_MACHINE, or HKEY_CURRENT_USER when the
+// machine's key refuses this user (clstamewin chooses at start).
+extern std::string InstancesRoot;
 
 // The thread of a frame open at start. Its handle is held while the id is recorded, so the
 // system cannot give the id to a new thread meanwhile (a pop-up there would never be closed).

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "diagnostics/RuntimeError.h"
+#include "diagnostics/modTrace.h"
 #include "registry/WINAPI32.h"
 #include "startup/Module1.h"
 #include "ui/frmmain.h"
@@ -13,6 +14,7 @@ using namespace Module1;
 
 namespace {
 
+constexpr char kModule[] = "clstamewin";
 const std::string kToolbarKey =
     "Software\\Microsoft\\Internet Explorer\\Extensions\\{CFF32220-C089-11d3-9A6C-00104BD4D490}";
 // The program's path with the extension written ".EXE", as the browser's button runs it.
@@ -51,6 +53,7 @@ clstamewin::clstamewin() {
     TryStep([&] { NewMain->Load(); });
     TryStep([&] { NewMain->ZTray1.SetIconVisible(true); });
     TryStep([&] { RegisterToolbarButton(); });
+    TryStep([&] { ChooseInstancesRoot(); });
     TryStep([&] { ClearInstances(); });
     TryStep([&] { RegisterOpenFrames(); });
     NewMain->SwitchBlockingOn("IE Tamewin Enabled");
@@ -58,8 +61,19 @@ clstamewin::clstamewin() {
 
 clstamewin::~clstamewin() = default;
 
+void clstamewin::ChooseInstancesRoot() {
+    InstancesRoot = WINAPI32::kLocalMachine;
+    if (!WINAPI32::RegWritable(InstancesRoot, kInstancesKey, kInstancesView)) {
+        InstancesRoot = WINAPI32::kCurrentUser;
+        modTrace::TraceNote(kModule, "Sub ChooseInstancesRoot",
+                            "HKEY_LOCAL_MACHINE refused: the register is under HKEY_CURRENT_USER");
+    }
+}
+
 void clstamewin::ClearInstances() {
-    TryStep([&] { colInstances = WINAPI32::EnumKeyValues(Module1::kInstancesKey); });
+    TryStep([&] {
+        colInstances = WINAPI32::EnumKeyValues(InstancesRoot, kInstancesKey, kInstancesView);
+    });
     if (colInstances) {
         for (const std::string& name : *colInstances) {
             // Only names that read as numbers are thread ids of an earlier run.
@@ -82,16 +96,30 @@ void clstamewin::RegisterOpenFrames() {
 void clstamewin::AddInstance(int32_t threadId) {
     // Creates the value when it is missing; a value already there (a second frame of the
     // same thread) stays as it is.
-    WINAPI32::regstring(WINAPI32::kLocalMachine, Module1::kInstancesKey, std::to_string(threadId),
-                        "0");
+    WINAPI32::regstring(InstancesRoot, kInstancesKey, std::to_string(threadId), "0",
+                        kInstancesView);
 }
 
 void clstamewin::RemoveInstance(int32_t threadId) {
-    WINAPI32::DeleteRegString(WINAPI32::kLocalMachine, Module1::kInstancesKey,
-                              std::to_string(threadId));
+    WINAPI32::DeleteRegString(InstancesRoot, kInstancesKey, std::to_string(threadId),
+                              kInstancesView);
 }
 
 void clstamewin::RegisterToolbarButton() {
+    // Each bitness of the browser reads the button from its own view of the machine's key.
+    for (const auto& [view, name] : {std::pair{REGSAM{KEY_WOW64_64KEY}, "64-bit"},
+                                     std::pair{REGSAM{KEY_WOW64_32KEY}, "32-bit"}}) {
+        if (WINAPI32::RegWritable(WINAPI32::kLocalMachine, kToolbarKey, view)) {
+            RegisterToolbarButton(view);
+        } else {
+            modTrace::TraceNote(kModule, "Sub RegisterToolbarButton",
+                                std::string("HKEY_LOCAL_MACHINE refused the button in the ") +
+                                    name + " view: it stays as it is");
+        }
+    }
+}
+
+void clstamewin::RegisterToolbarButton(REGSAM view) {
     const std::optional<std::string> exe = ProgramExePath();
     const std::string path = exe.value_or("");
     const struct {
@@ -114,16 +142,18 @@ void clstamewin::RegisterToolbarButton() {
             continue;  // never a cut path
         }
         if (replacePaths && value.namesProgram) {
-            WINAPI32::RegCreateString(WINAPI32::kLocalMachine, kToolbarKey, value.name, value.data);
+            WINAPI32::RegCreateString(WINAPI32::kLocalMachine, kToolbarKey, value.name, value.data,
+                                      view);
             continue;
         }
         const std::string stored =
-            WINAPI32::regstring(WINAPI32::kLocalMachine, kToolbarKey, value.name, value.data);
+            WINAPI32::regstring(WINAPI32::kLocalMachine, kToolbarKey, value.name, value.data, view);
         if (std::string_view(value.name) == "Exec" && stored != value.data && !FileExists(stored)) {
             // The button's program has moved or gone: the button would stay dead for good.
             // A program file that exists may be another installed copy's, and stays.
             replacePaths = true;
-            WINAPI32::RegCreateString(WINAPI32::kLocalMachine, kToolbarKey, value.name, value.data);
+            WINAPI32::RegCreateString(WINAPI32::kLocalMachine, kToolbarKey, value.name, value.data,
+                                      view);
         }
     }
 }

@@ -22,7 +22,8 @@ class clstamewin {
     clstamewin& operator=(const clstamewin&) = delete;
 
     // Frame register: the browser frames open at start, kept in colFrames and in the
-    // Instances registry key.
+    // Instances registry key, under the root ChooseInstancesRoot picks.
+    void ChooseInstancesRoot();
     void ClearInstances();
     void RegisterOpenFrames();
     void AddInstance(int32_t threadId);
@@ -30,8 +31,10 @@ class clstamewin {
 
     // The browser's toolbar button and Tools-menu entry that start the program. A button of
     // a program file that no longer exists is given this program's path; the paths are left
-    // out when the program's own cannot be read whole.
+    // out when the program's own cannot be read whole. In both views of the machine's key; a
+    // view that refuses this user is left as it is.
     void RegisterToolbarButton();
+    void RegisterToolbarButton(REGSAM view);
 
     // Deletes the start's register values and releases what the object holds.
     void Teardown();

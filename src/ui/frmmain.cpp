@@ -220,7 +220,10 @@ void frmmain::WinHook1_WindowActivated(HWND activated) {
     TryStep([&] { Module1::ForgetEndedFrames(); });
     // Nothing is kept from one activation to the next: a fresh register and snapshot.
     TryStep([&] { Module1::colWindows.clear(); });
-    TryStep([&] { Module1::colInstances = WINAPI32::EnumKeyValues(Module1::kInstancesKey); });
+    TryStep([&] {
+        Module1::colInstances = WINAPI32::EnumKeyValues(
+            Module1::InstancesRoot, Module1::kInstancesKey, Module1::kInstancesView);
+    });
     TryStep([&] { ::EnumWindows(&Module1::EnumWinProc, 0); });
     std::vector<HWND> popups;
     TryStep([&] {

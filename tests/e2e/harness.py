@@ -25,7 +25,9 @@ MENU_CLASS = "#32768"
 # A 32-bit viewer under emulation can take longer over a line than the program waits for it.
 VIEWER = (BIN.parent / "x86_64" if os.getenv("TAMEWIN_EMUL32") == "1" else BIN) / "tametrace.exe"
 
-INSTANCES_KEY = r"Software\Corvanta\VIVurazoru\Instances"
+# Keys as the probe names them, "[32:|64:][HKCU\]PATH"; the register is in the 64-bit view.
+INSTANCES = r"Software\Corvanta\VIVurazoru\Instances"
+INSTANCES_KEY = "64:" + INSTANCES
 TOOLBAR_KEY = (r"Software\Microsoft\Internet Explorer\Extensions"
                r"\{CFF32220-C089-11d3-9A6C-00104BD4D490}")
 
@@ -164,7 +166,6 @@ class Session:
         return any(w.hwnd == hwnd for w in self.find_windows())
 
     def companions(self):
-        """The program's hook companions that run (Windows' process list)."""
         return [line for line in self.probe("processes").splitlines()
                 if "tamehookhost" in line.lower()]
 
@@ -173,7 +174,7 @@ class Session:
         return [TraySlot(line) for line in self.probe("trayslots").splitlines() if line]
 
     def reg_values(self, path):
-        """Value names of an HKLM key mapped to (type, data); None when the key is missing."""
+        """Value names of a key mapped to (type, data); None when the key is missing."""
         out = self.probe("regvalues", path)
         if out.strip() == "NOKEY":
             return None
@@ -217,8 +218,8 @@ class E2ETestCase(unittest.TestCase):
         self.s = Session()
         self.addCleanup(self.s.close)  # also when the session fails to come up
         self.s.open()
-        for key in (INSTANCES_KEY, TOOLBAR_KEY):
-            self.s.probe("regdeletetree", key)
+        self.s.probe("regdeletetree", "HKCU\\" + INSTANCES,
+                     *(view + key for view in ("32:", "64:") for key in (INSTANCES, TOOLBAR_KEY)))
 
     def open_menu(self):
         """Right-clicks the program's icon; returns the icon and the open menu."""

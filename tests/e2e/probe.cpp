@@ -2,6 +2,7 @@
 // under test, to look at windows, tray icons and the registry the way the program sees them
 // (same architecture, same registry view) and to post messages.
 #include <windows.h>
+#include <sddl.h>
 #include <tlhelp32.h>
 
 #include <cstdio>
@@ -72,40 +73,78 @@ void PrintTraySlots() {
     }
 }
 
+// A key as the tests name it, "[32:|64:][HKCU\]PATH": under HKEY_LOCAL_MACHINE in the probe's
+// own view unless it says otherwise.
+struct KeyName {
+    explicit KeyName(const char* text) : path(text) {
+        view = Skip("64:") ? KEY_WOW64_64KEY : Skip("32:") ? KEY_WOW64_32KEY : 0;
+        root = Skip("HKCU\\") ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+    }
+    bool Skip(const char* prefix) {
+        const size_t n = std::strlen(prefix);
+        return std::strncmp(path, prefix, n) == 0 && (path += n, true);
+    }
+    const char* path;
+    REGSAM view = 0;
+    HKEY root = HKEY_LOCAL_MACHINE;
+};
+
+// Gives the key an access list in SDDL: the probe makes the key if it is missing.
+void SetAccess(const KeyName& name, const char* sddl) {
+    win32::Key key;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (::RegCreateKeyExA(name.root, name.path, 0, nullptr, 0, READ_CONTROL | WRITE_DAC | name.view,
+                          nullptr, key.put(), nullptr) == 0 &&
+        ::ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor,
+                                                               nullptr)) {
+        ::RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, descriptor);
+        ::LocalFree(descriptor);
+    }
+}
+
 int Registry(int argc, char** argv) {
     const std::string cmd = argv[1];
+    const KeyName name(argv[2]);
     win32::Key key;
     if (cmd == "regvalues") {
-        if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, argv[2], 0, KEY_READ, key.put()) != 0) {
+        if (::RegOpenKeyExA(name.root, name.path, 0, KEY_READ | name.view, key.put()) != 0) {
             std::printf("NOKEY\n");
             return 0;
         }
-        char name[16384];
+        char value[16384];
         BYTE data[4096];
-        DWORD nameLen = sizeof name;
+        DWORD nameLen = sizeof value;
         DWORD dataLen = sizeof data - 1;
         DWORD type = 0;
         for (DWORD i = 0;
-             ::RegEnumValueA(key.get(), i, name, &nameLen, nullptr, &type, data, &dataLen) == 0;
-             ++i, nameLen = sizeof name, dataLen = sizeof data - 1) {
+             ::RegEnumValueA(key.get(), i, value, &nameLen, nullptr, &type, data, &dataLen) == 0;
+             ++i, nameLen = sizeof value, dataLen = sizeof data - 1) {
             data[dataLen] = 0;
-            std::printf("%s\t%lu\t%s\n", name, static_cast<unsigned long>(type),
+            std::printf("%s\t%lu\t%s\n", value, static_cast<unsigned long>(type),
                         reinterpret_cast<char*>(data));
         }
         return 0;
     }
     if (cmd == "regset" && argc >= 5) {
-        return ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, argv[2], 0, nullptr, 0, KEY_ALL_ACCESS,
+        return ::RegCreateKeyExA(name.root, name.path, 0, nullptr, 0, KEY_ALL_ACCESS | name.view,
                                  nullptr, key.put(), nullptr) != 0 ||
                ::RegSetValueExA(key.get(), argv[3], 0, REG_SZ,
                                 reinterpret_cast<const BYTE*>(argv[4]),
                                 static_cast<DWORD>(std::strlen(argv[4]) + 1)) != 0;
     }
-    if (cmd == "regdeletetree") {
-        ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, argv[2]);
-        return 0;
+    for (int i = 2; i < argc; ++i) {
+        const KeyName each(argv[i]);
+        if (cmd == "regdeny") {
+            // What a standard user meets: no values, subkeys or deletion; everything else.
+            SetAccess(each, "D:(D;;0x10006;;;WD)(A;;KA;;;WD)");
+        } else if (cmd == "regdeletetree") {
+            SetAccess(each, "D:(A;;KA;;;WD)");  // a key an earlier test denied, too
+            ::RegOpenKeyExA(each.root, each.path, 0, KEY_ALL_ACCESS | each.view, key.put());
+            ::RegDeleteTreeA(key.get(), nullptr);
+            ::RegDeleteKeyExA(each.root, each.path, each.view, 0);
+        }
     }
-    return 2;
+    return 0;
 }
 
 // A hidden window of the browser's frame class that ignores WM_CLOSE and writes how many it
@@ -213,8 +252,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr,
                      "usage: tameprobe windows | trayslots | post HWND MSG | pixel X Y |\n"
                      "  record URL | activate HWND | notifyforeground HWND | sentinel FILE |\n"
-                     "  hookloaded | processes | regvalues PATH | regset PATH NAME DATA |\n"
-                     "  regdeletetree PATH | hold\n");
+                     "  hookloaded | processes | regvalues KEY | regset KEY NAME DATA |\n"
+                     "  regdeletetree KEY... | regdeny KEY... | hold\n");
         return 2;
     }
     std::fflush(stdout);

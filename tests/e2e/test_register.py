@@ -1,15 +1,17 @@
 """The frame register and the toolbar button, seen in the registry the program writes."""
 import unittest
 
-from harness import BIN, INSTANCES_KEY, TOOLBAR_KEY, E2ETestCase, WM_CLOSE, wait_for, windows_path
+from harness import (BIN, INSTANCES, INSTANCES_KEY, TOOLBAR_KEY, E2ETestCase, WM_CLOSE, wait_for,
+                     windows_path)
 
 REG_SZ = 1
+WM_QUIT = 0x0012
 
 
 class RegisterTest(E2ETestCase):
     def test_start_records_open_frames_and_exit_deletes_them(self):
         s = self.s
-        s.probe("regset", INSTANCES_KEY, "99999", "0")   # left by a copy that was killed
+        s.probe("regset", INSTANCES_KEY, "99999", "0")   # left by a killed copy of either build
         s.probe("regset", INSTANCES_KEY, "abc", "0")     # not a thread id: not ours to delete
         first, second = s.start_ie(), s.start_ie()
         self.assertNotEqual(first.tid, second.tid)
@@ -19,6 +21,7 @@ class RegisterTest(E2ETestCase):
         # The stale value is gone; the frames' threads are recorded.
         self.assertEqual(values, {name: (REG_SZ, "0") for name in (str(first.tid),
                                                                     str(second.tid), "abc")})
+        self.assertIsNone(s.reg_values("32:" + INSTANCES))
 
         # The program's own path, with the extension always written ".EXE".
         exe = s.reg_values(TOOLBAR_KEY)["Exec"][1]
@@ -27,18 +30,17 @@ class RegisterTest(E2ETestCase):
                    "MenuText": "Ie Tamewin", "CLSID": "{1FBA04EE-3024-11D2-8F1F-0000F87ABD16}",
                    "Exec": exe, "Icon": exe + ",103", "HotIcon": exe + ",104"}
         toolbar = {name: (REG_SZ, data) for name, data in toolbar.items()}
-        self.assertEqual(s.reg_values(TOOLBAR_KEY), toolbar)
+        for view in ("32:", "64:"):
+            self.assertEqual(s.reg_values(view + TOOLBAR_KEY), toolbar, view)
 
         s.probe("post", main.hwnd, WM_CLOSE)
         wait_for(lambda: proc.poll() is not None, what="the program to end")
-        wait_for(lambda: not s.tray_icons(), what="the icon to go")
         self.assertEqual(set(s.reg_values(INSTANCES_KEY)), {"abc"})
         self.assertEqual(s.reg_values(TOOLBAR_KEY), toolbar)
 
     def test_toolbar_values_are_added_and_a_dead_button_mended(self):
         s = self.s
         ours = windows_path(BIN / "tamewin.EXE")
-        s.probe("regdeletetree", TOOLBAR_KEY)
         s.probe("regset", TOOLBAR_KEY, "ButtonText", "My own text")
         # Another installed copy's button stays; a button whose program is gone takes ours.
         for exec_value, expected in ((r"C:\windows\notepad.exe", r"C:\windows\notepad.exe"),
@@ -51,6 +53,23 @@ class RegisterTest(E2ETestCase):
             self.assertEqual(toolbar["Exec"][1].lower(), expected.lower())
             s.probe("post", main.hwnd, WM_CLOSE)
             wait_for(lambda: proc.poll() is not None, what="the program to end")
+
+    def test_where_the_machine_key_refuses_the_register_is_per_user_and_a_quit_clears_it(self):
+        s = self.s
+        refusing = (INSTANCES_KEY, "32:" + TOOLBAR_KEY, "64:" + TOOLBAR_KEY)
+        s.probe("regdeny", *refusing)  # as for a standard user
+        kept = s.start_ie()
+        proc, main = s.start_tamewin()
+        user = "HKCU\\" + INSTANCES
+        self.assertEqual(set(s.reg_values(user)), {str(kept.tid)})
+        popup = s.start_popup()
+        wait_for(lambda: popup.poll() is not None, timeout=15, what="the new frame to be closed")
+        self.assertTrue(s.is_window(kept.hwnd))
+        s.probe("post", main.hwnd, WM_QUIT)  # ends it as cleanly as Exit
+        wait_for(lambda: proc.poll() is not None, what="the program to end")
+        self.assertEqual((proc.returncode, s.tray_icons()), (0, []), "exit status, icons left")
+        self.assertEqual([s.reg_values(key) for key in (user, *refusing)], [{}] * 4)
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -88,13 +88,14 @@ LONG WINAPI CountingOpen(HKEY root, LPCSTR path, DWORD options, REGSAM access, P
 }
 
 void Record(DWORD threadId) {
-    WINAPI32::RegCreateString(WINAPI32::kLocalMachine, kInstances, std::to_string(threadId), "0");
+    WINAPI32::RegCreateString(WINAPI32::kLocalMachine, kInstances, std::to_string(threadId), "0",
+                              Module1::kInstancesView);
 }
 
 class Activation : public ::testing::Test {
   protected:
     void SetUp() override {
-        ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kInstances.c_str());
+        ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kInstances.c_str(), Module1::kInstancesView, 0);
         form.Load();
     }
     void TearDown() override {
@@ -103,7 +104,7 @@ class Activation : public ::testing::Test {
         Module1::colFrames.clear();
         Module1::colWindows.clear();
         Module1::colInstances.reset();
-        ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kInstances.c_str());
+        ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kInstances.c_str(), Module1::kInstancesView, 0);
     }
 
     ui::frmmain form;
@@ -151,8 +152,7 @@ TEST_F(Activation, AnEndedFrameThreadOfTheStartGivesItsIdBack) {
     form.WinHook1_WindowActivated(other.hwnd());
     ASSERT_EQ(Module1::colFrames.size(), 1u);
     EXPECT_EQ(Module1::colFrames[0].ThreadId, openId);
-    const auto names = WINAPI32::EnumKeyValues(kInstances);
-    ASSERT_TRUE(names.has_value());
-    EXPECT_EQ(*names, std::vector<std::string>{std::to_string(openId)});
+    EXPECT_EQ(WINAPI32::EnumKeyValues(WINAPI32::kLocalMachine, kInstances, KEY_WOW64_64KEY),
+              std::vector<std::string>{std::to_string(openId)});
     EXPECT_EQ(open.closes(), 0);
 }
