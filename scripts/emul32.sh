@@ -33,9 +33,7 @@ fetch() {
   [ -x "$qemu" ] && return 0
   local codename mirror apt_dir
   codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
-  mirror=$(apt-get indextargets --no-release-info --format '$(REPO_URI) $(RELEASE) $(TARGET_OF)' |
-    awk -v c="$codename" '!found && $2 == c && $3 == "deb" && $1 ~ /^https?:\/\// {
-      print $1; found = 1 }')
+  mirror=$("$root/scripts/host-mirror.sh")
   [ -n "$mirror" ] || unavailable "no Debian mirror for $codename in this machine's apt sources"
   # A private apt configuration: the host's sources and lists stay as they are.
   apt_dir="$base/apt"

@@ -128,22 +128,21 @@ tamewin_require_arch() {
   fi
 }
 
-# Runs the command ($@) where this mode's programs can run: in emulation's namespace when the
-# mode needs one and this shell is outside it, else here.
+# True when this mode runs programs in emulation's namespace and this shell is outside it.
+tamewin_outside_mode() {
+  [ "$TAMEWIN_EMUL32" = 1 ] && [ "${TAMEWIN_IN_EMUL32:-}" != 1 ]
+}
+
+# Runs the command ($@) where this mode's programs can run: in that namespace when needed,
+# else here.
 tamewin_in_mode() {
-  if [ "$TAMEWIN_EMUL32" = 1 ] && [ "${TAMEWIN_IN_EMUL32:-}" != 1 ]; then
-    "$tamewin_root/scripts/emul32.sh" run "$@"
-  else
-    "$@"
-  fi
+  if tamewin_outside_mode; then "$tamewin_root/scripts/emul32.sh" run "$@"; else "$@"; fi
 }
 
 # The same, in place of the calling shell when it needs the namespace; else returns, and the
 # caller goes on.
 tamewin_enter_mode() {
-  if [ "$TAMEWIN_EMUL32" = 1 ] && [ "${TAMEWIN_IN_EMUL32:-}" != 1 ]; then
-    exec "$tamewin_root/scripts/emul32.sh" run "$@"
-  fi
+  if tamewin_outside_mode; then exec "$tamewin_root/scripts/emul32.sh" run "$@"; fi
 }
 
 if [ "${BASH_SOURCE[0]}" = "$0" ] && [ $# -gt 1 ]; then

@@ -49,16 +49,6 @@ remove_tree() {
   rm -rf --one-file-system "$tree"
 }
 
-# The first http(s) archive that this machine's apt sources (one-line or deb822, as apt reads
-# them) name for the host's own release: a Debian mirror, not a third-party or security archive.
-host_mirror() {
-  local codename
-  codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
-  apt-get indextargets --no-release-info --format '$(REPO_URI) $(RELEASE) $(TARGET_OF)' |
-    awk -v c="$codename" '!found && $2 == c && $3 == "deb" && $1 ~ /^https?:\/\// {
-      print $1; found = 1 }'
-}
-
 # build/wine10/bin: `wine` and `wineserver` for the host's PATH, relative to their own place.
 make_wrappers() {
   mkdir -p "$base/bin"
@@ -99,7 +89,7 @@ setup() {
         --no-install-recommends "${pkgs[@]}"; } >"$log" 2>&1 ||
       unavailable "could not install ${pkgs[*]} (see $log)"
   fi
-  mirror=$(host_mirror) || true
+  mirror=$("$root/scripts/host-mirror.sh") || true
   [ -n "$mirror" ] || unavailable "no http(s) Debian mirror in this machine's apt sources"
   wget -q -T 20 -t 2 -O /dev/null "${mirror%/}/dists/trixie/Release" ||
     unavailable "the mirror $mirror does not answer for trixie"
