@@ -41,7 +41,11 @@ fi
 if [ "$dir" != "$template" ]; then
   rm -rf "$dir"
   cp -a "$template" "$dir.new"
-  # The server's name for the template's prefix: a copy gets a server of its own.
+  # The file naming the template's server directory: a copy gets a server of its own. Debian's
+  # Wine writes that file on a prefix's first start, and a second program starting meanwhile
+  # can read it empty and stop ("fixed a temporary directory error"): have one command write it
+  # now. `wineserver -k` finds no server to end and fails; the name is written all the same.
   rm -f "$dir.new/wineserver"
+  WINEPREFIX="$dir.new" wineserver -k 2>/dev/null || true
   mv "$dir.new" "$dir"
 fi
