@@ -8,7 +8,7 @@ set -euo pipefail
 source "$(dirname "$0")/wine-env.sh"
 
 pkgs=(cmake ninja-build mingw-w64 g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest
-      wine wine64 xvfb xdotool x11-utils imagemagick python3 procps)
+      wine wine64 xvfb xdotool x11-utils imagemagick python3 procps wixl msitools)
 add_i386=0
 if [ "$TAMEWIN_WINE_ARCH" = wow64 ]; then
   pkgs+=(wine32:i386)

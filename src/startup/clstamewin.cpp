@@ -15,8 +15,6 @@ using namespace Module1;
 namespace {
 
 constexpr char kModule[] = "clstamewin";
-const std::string kToolbarKey =
-    "Software\\Microsoft\\Internet Explorer\\Extensions\\{CFF32220-C089-11d3-9A6C-00104BD4D490}";
 // The program's path with the extension written ".EXE", as the browser's button runs it.
 std::optional<std::string> ProgramExePath() {
     std::optional<std::string> full = win32::ModulePath(nullptr, clstamewin::ModuleFileName);

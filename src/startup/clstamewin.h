@@ -29,6 +29,11 @@ class clstamewin {
     void AddInstance(int32_t threadId);
     void RemoveInstance(int32_t threadId);
 
+    // The key of the browser's toolbar button, under HKEY_LOCAL_MACHINE.
+    static constexpr char kToolbarKey[] =
+        "Software\\Microsoft\\Internet "
+        "Explorer\\Extensions\\{CFF32220-C089-11d3-9A6C-00104BD4D490}";
+
     // The browser's toolbar button and Tools-menu entry that start the program. A button of
     // a program file that no longer exists is given this program's path; the paths are left
     // out when the program's own cannot be read whole. In both views of the machine's key; a

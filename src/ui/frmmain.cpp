@@ -12,7 +12,6 @@
 namespace ui {
 
 namespace {
-constexpr char kClassName[] = "IETamewin.Main";
 constexpr int16_t kImageOn = 3;
 constexpr int16_t kImageOff = 4;
 constexpr int32_t kItemOn = 2;

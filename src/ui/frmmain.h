@@ -23,6 +23,9 @@ namespace ui {
 
 class frmmain : public win32::WindowBase {
   public:
+    // The window's class: one such window per running copy of the program.
+    static constexpr char kClassName[] = "IETamewin.Main";
+
     frmmain();
     ~frmmain() override;
 
