@@ -211,6 +211,15 @@ int main(int argc, char** argv) {
     } else if (cmd == "post" && argc >= 4) {
         return !::PostMessageA(ParseHwnd(argv[2]),
                                static_cast<UINT>(std::strtoul(argv[3], nullptr, 0)), 0, 0);
+    } else if (cmd == "send" && argc >= 5) {
+        // As the system sends the session's end: prints the window's answer.
+        DWORD_PTR answer = 0;
+        if (!::SendMessageTimeoutA(
+                ParseHwnd(argv[2]), static_cast<UINT>(std::strtoul(argv[3], nullptr, 0)),
+                std::strtoul(argv[4], nullptr, 0), 0, SMTO_NORMAL, 5000, &answer)) {
+            return 1;
+        }
+        std::printf("%lu\n", static_cast<unsigned long>(answer));
     } else if (cmd == "pixel" && argc >= 4) {
         const win32::WindowDc screen(nullptr);
         const COLORREF c = ::GetPixel(screen.get(), std::atoi(argv[2]), std::atoi(argv[3]));
@@ -249,11 +258,12 @@ int main(int argc, char** argv) {
     } else if (cmd.rfind("reg", 0) == 0 && argc >= 3) {
         return Registry(argc, argv);
     } else {
-        std::fprintf(stderr,
-                     "usage: tameprobe windows | trayslots | post HWND MSG | pixel X Y |\n"
-                     "  record URL | activate HWND | notifyforeground HWND | sentinel FILE |\n"
-                     "  hookloaded | processes | regvalues KEY | regset KEY NAME DATA |\n"
-                     "  regdeletetree KEY... | regdeny KEY... | hold\n");
+        std::fprintf(
+            stderr,
+            "usage: tameprobe windows | trayslots | post HWND MSG | send HWND MSG WPARAM |\n"
+            "  pixel X Y | record URL | activate HWND | notifyforeground HWND | sentinel FILE |\n"
+            "  hookloaded | processes | regvalues KEY | regset KEY NAME DATA |\n"
+            "  regdeletetree KEY... | regdeny KEY... | hold\n");
         return 2;
     }
     std::fflush(stdout);

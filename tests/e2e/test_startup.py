@@ -1,7 +1,10 @@
-"""The program starts once per desktop and lives only in the notification area."""
+"""The program starts once per desktop, lives only in the notification area, and ends with the
+session, but not with one that another program cancels."""
 import unittest
 
 from harness import BIN, INSTANCES_KEY, E2ETestCase, wait_for
+
+WM_QUERYENDSESSION, WM_ENDSESSION = 0x0011, 0x0016
 
 
 class StartupTest(E2ETestCase):
@@ -20,6 +23,16 @@ class StartupTest(E2ETestCase):
         self.assertEqual(len(s.tray_icons()), 1)
         self.assertEqual(s.reg_values(INSTANCES_KEY), before)
         self.assertIsNone(proc.poll(), "the first copy keeps running")
+
+        # Wine's own session end never cancels; Windows sends this when another program does.
+        self.assertEqual(s.probe("send", main.hwnd, WM_QUERYENDSESSION, 0).strip(), "1")
+        s.probe("send", main.hwnd, WM_ENDSESSION, 0)
+        # An exit would have taken the icon away before the answer.
+        self.assertEqual(len(s.tray_icons()), 1, "a cancelled session end ended the program")
+        self.assertIsNone(proc.poll())
+        s.probe("send", main.hwnd, WM_ENDSESSION, 1, check=False)  # may end before it answers
+        wait_for(lambda: proc.poll() is not None, what="the program to end with the session")
+        self.assertEqual(s.tray_icons(), [])
 
 
 if __name__ == "__main__":
