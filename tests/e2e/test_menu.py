@@ -2,34 +2,26 @@
 import time
 import unittest
 
-from harness import INSTANCES_KEY, MENU_CLASS, E2ETestCase, wait_for
+from harness import MENU_CLASS, E2ETestCase, wait_for
 
 
 class MenuTest(E2ETestCase):
-    def setUp(self):
-        super().setUp()
-        self.s.record_browser()
-
-    def start(self):
-        self.proc, self.main = self.s.start_tamewin()
-
     def assert_blocking(self, on):
         """The icon shows the state; a frame opened now closes when blocking is on, else stays."""
         s = self.s
         self.assert_icon(on)
-        if on:
-            popup = s.start_popup()
-            wait_for(lambda: popup.poll() is not None, timeout=15, what="the new frame to close")
-            return None
-        frame = s.start_ie()
-        s.activate(frame.hwnd)
-        time.sleep(1.5)  # no scan to wait for: with blocking off there is none
-        self.assertTrue(s.is_window(frame.hwnd), "blocking is off: the frame stays")
-        return frame
+        if not on:
+            frame = s.start_ie()
+            s.activate(frame.hwnd)
+            time.sleep(1.5)  # no scan to wait for: with blocking off there is none
+            self.assertTrue(s.is_window(frame.hwnd), "blocking is off: the frame stays")
+            return frame
+        popup = s.start_popup()
+        wait_for(lambda: popup.poll() is not None, timeout=15, what="the new frame to close")
 
-    def test_menu_opens_at_the_press_with_its_side_bar(self):
+    def test_menu_opens_at_the_press_with_its_side_bar_and_about_closes_with_enter(self):
         s = self.s
-        self.start()
+        s.start_tamewin()
         icon, menu = self.open_menu()
         left, top, right, bottom = menu.rect
         # Near the screen's corner the menu opens up and to the left of the press (Wine keeps
@@ -45,21 +37,6 @@ class MenuTest(E2ETestCase):
         wait_for(lambda: not s.find_windows(cls=MENU_CLASS, visible=True), what="menu gone")
         self.assert_blocking(on=True)
 
-    def test_off_then_on(self):
-        s = self.s
-        self.start()
-        self.choose("f")
-        survivor = self.assert_blocking(on=False)
-
-        self.choose("o")
-        self.assert_icon(on=True)
-        s.activate(survivor.hwnd)
-        wait_for(lambda: not s.is_window(survivor.hwnd), timeout=10,
-                 what="the frame opened while off to be closed")
-
-    def test_about_window_closes_with_enter_and_blocking_resumes(self):
-        s = self.s
-        self.start()
         self.choose("a")
         about = wait_for(lambda: [w for w in s.find_windows(visible=True)
                                   if w.title == "About IE Tamewin..."], what="About")[0]
@@ -68,29 +45,24 @@ class MenuTest(E2ETestCase):
         wait_for(lambda: not s.is_window(about.hwnd), what="About to close")
         self.assert_blocking(on=True)
 
-    def test_web_item_opens_the_page_and_shows_off(self):
+    def test_web_item_opens_the_page_and_shows_off_until_on_closes_what_opened_meanwhile(self):
         s = self.s
-        self.start()
+        s.record_browser()
+        s.start_tamewin()
         _, menu = self.open_menu()
         s.keys_over(self.title_line(menu), "b")  # opens the submenu
         submenu = wait_for(lambda: [w for w in s.find_windows(cls=MENU_CLASS, visible=True)
                                     if w.hwnd != menu.hwnd], what="the submenu")[0]
         s.click(*submenu.center)  # its one item, the maker's page
-        wait_for(lambda: s.opened_addresses(), what="the maker's page to be opened")
-        self.assertEqual(s.opened_addresses(), ["https://corvanta.example.com/"])
-        self.assert_blocking(on=False)
+        self.assertEqual(wait_for(s.opened_addresses, what="the maker's page to be opened"),
+                         ["https://corvanta.example.com/"])
+        survivor = self.assert_blocking(on=False)
 
-    def test_exit_removes_icon_and_values_and_ends(self):
-        s = self.s
-        kept = s.start_ie()
-        self.start()
-        self.assertEqual(set(s.reg_values(INSTANCES_KEY)), {str(kept.tid)})
-        self.choose("x")
-        wait_for(lambda: self.proc.poll() is not None, what="the program to end")
-        wait_for(lambda: not s.tray_icons(), what="the icon to go")
-        self.assertEqual(s.reg_values(INSTANCES_KEY), {})
-        wait_for(lambda: not s.companions(), what="the companion to end with the program")
-        self.assertTrue(s.is_window(kept.hwnd))
+        self.choose("o")
+        self.assert_icon(on=True)
+        s.activate(survivor.hwnd)
+        wait_for(lambda: not s.is_window(survivor.hwnd), timeout=10,
+                 what="the frame opened while off to be closed")
 
 
 if __name__ == "__main__":

@@ -5,10 +5,6 @@
 
 namespace testing_windows {
 
-void Pump(DWORD ms) {
-    PumpUntil([] { return false; }, ms);
-}
-
 bool PumpUntil(const std::function<bool()>& done, DWORD ms) {
     const DWORD start = ::GetTickCount();
     MSG msg;
@@ -27,40 +23,6 @@ bool PumpUntil(const std::function<bool()>& done, DWORD ms) {
     }
 }
 
-Process::Process(std::string commandLine) {
-    STARTUPINFOA startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info{};
-    if (::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                         &startup, &info)) {
-        process_.reset(info.hProcess);
-        win32::Handle thread(info.hThread);
-        id_ = info.dwProcessId;
-    }
-}
-
-Process::~Process() {
-    if (process_) {
-        ::TerminateProcess(process_.get(), 1);
-        ::WaitForSingleObject(process_.get(), 10000);
-    }
-}
-
-HWND Process::WaitForWindow(const char* className) const {
-    HWND found = nullptr;
-    PumpUntil([&] {
-        for (HWND w = nullptr; (w = ::FindWindowExA(nullptr, w, className, nullptr)) != nullptr;) {
-            DWORD process = 0;
-            ::GetWindowThreadProcessId(w, &process);
-            if (process == id_ && ::IsWindowVisible(w)) {
-                found = w;
-            }
-        }
-        return found != nullptr;
-    });
-    return found;
-}
-
 ThreadWindow::ThreadWindow(const std::string& className, const std::string& title) {
     thread_ = std::thread(&ThreadWindow::Run, this, className, title);
     while (threadId_ == 0) {
@@ -74,10 +36,6 @@ ThreadWindow::~ThreadWindow() {
     thread_.join();
 }
 
-void ThreadWindow::Place(int x, int y, int width, int height) const {
-    ::SetWindowPos(hwnd_, HWND_TOP, x, y, width, height, SWP_SHOWWINDOW | SWP_NOACTIVATE);
-}
-
 LRESULT CALLBACK ThreadWindow::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<ThreadWindow*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     if (msg == WM_NCCREATE) {
@@ -85,9 +43,7 @@ LRESULT CALLBACK ThreadWindow::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
         ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
     } else if (self != nullptr && msg == WM_CLOSE) {
         ++self->closes_;
-        if (wParam != 1 || lParam != 1) {
-            self->paramsOne_ = false;
-        }
+        self->paramsOne_ = self->paramsOne_ && wParam == 1 && lParam == 1;
         return 0;
     } else if (self != nullptr && msg >= 0xC000 && msg <= 0xFFFF) {
         ++self->registered_;
@@ -108,14 +64,11 @@ LRESULT CALLBACK ThreadWindow::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
 }
 
 void ThreadWindow::Run(std::string className, std::string title) {
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = &ThreadWindow::Proc;
-    wc.hInstance = ::GetModuleHandleA(nullptr);
-    wc.lpszClassName = className.c_str();
-    ::RegisterClassExA(&wc);  // fails harmlessly where the class is registered already
+    const HINSTANCE instance = ::GetModuleHandleA(nullptr);
+    const WNDCLASSA wc{0, &ThreadWindow::Proc, 0, 0, instance, {}, {}, {}, {}, className.c_str()};
+    ::RegisterClassA(&wc);  // fails harmlessly where the class is registered already
     HWND hwnd = ::CreateWindowExA(0, className.c_str(), title.c_str(), WS_POPUP, 0, 0, 10, 10,
-                                  nullptr, nullptr, ::GetModuleHandleA(nullptr), this);
+                                  nullptr, nullptr, instance, this);
     hwnd_ = hwnd;
     threadId_ = ::GetCurrentThreadId();
     MSG msg;

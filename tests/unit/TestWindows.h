@@ -14,29 +14,13 @@
 
 namespace testing_windows {
 
-// Pumps this thread's messages for `ms` milliseconds.
-void Pump(DWORD ms);
-
 // Pumps this thread's messages until done() holds or `ms` milliseconds have passed; returns
 // done(). The deadline is generous: it only keeps a failing test from hanging.
 bool PumpUntil(const std::function<bool()>& done, DWORD ms = 60000);
-
-// A program started for a test (a command line), ended with the test whatever its outcome.
-class Process {
-  public:
-    explicit Process(std::string commandLine);
-    ~Process();
-    Process(const Process&) = delete;
-    Process& operator=(const Process&) = delete;
-
-    HANDLE handle() const { return process_.get(); }
-    // Pumps until the program shows a top-level window of the class; null past the deadline.
-    HWND WaitForWindow(const char* className) const;
-
-  private:
-    win32::Handle process_;
-    DWORD id_ = 0;
-};
+// Pumps this thread's messages for `ms` milliseconds.
+inline void Pump(DWORD ms) {
+    PumpUntil([] { return false; }, ms);
+}
 
 // A top-level window of a chosen class and title, created on a thread of its own that pumps
 // its messages. Counts the WM_CLOSE messages it receives, and ignores them (the window stays),
@@ -63,7 +47,9 @@ class ThreadWindow {
     }
 
     // Shows the window at a place of the screen, without activating it.
-    void Place(int x, int y, int width, int height) const;
+    void Place(int x, int y, int width, int height) const {
+        ::SetWindowPos(hwnd_, HWND_TOP, x, y, width, height, SWP_SHOWWINDOW | SWP_NOACTIVATE);
+    }
     // From the next message on, the window's thread hangs until Release.
     void Hold() const { ::SendNotifyMessageA(hwnd_, kHold, 0, 0); }
     void Release() const { ::SetEvent(release_.get()); }

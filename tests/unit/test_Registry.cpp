@@ -23,9 +23,9 @@ namespace {
 const std::string kKey = "Software\\IETamewinTests\\Registry";
 
 // The bytes as stored, read past the functions under test; empty when the value is missing.
-std::string Raw(const std::string& name) {
+std::string Raw(const std::string& name, const std::string& path = kKey) {
     win32::Key key;
-    ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey.c_str(), 0, KEY_READ, key.put());
+    ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, key.put());
     std::string bytes(8192, '\0');
     DWORD size = static_cast<DWORD>(bytes.size());
     const LONG rc = ::RegQueryValueExA(key.get(), name.c_str(), nullptr, nullptr,
@@ -79,10 +79,8 @@ DWORD WINAPI SeamModuleFileName(HMODULE, LPSTR buffer, DWORD size) {
 }
 
 std::string ToolbarValue(const char* name) {  // empty when missing
-    char data[1024] = {};
-    DWORD size = sizeof(data);
-    ::RegGetValueA(HKEY_LOCAL_MACHINE, kToolbar, name, RRF_RT_REG_SZ, nullptr, data, &size);
-    return data;
+    const std::string bytes = Raw(name, kToolbar);
+    return bytes.substr(0, bytes.find('\0'));
 }
 
 struct StartUp : ::testing::Test {

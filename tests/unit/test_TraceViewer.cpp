@@ -7,14 +7,59 @@
 #include <string>
 
 #include "TestWindows.h"
+#include "win32/Handles.h"
 #include "win32/ModulePath.h"
+
+namespace {
+
+// The viewer started with a command line, ended with the test whatever its outcome.
+class Process {
+  public:
+    explicit Process(std::string commandLine) {
+        STARTUPINFOA startup{};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION info{};
+        if (::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                             nullptr, &startup, &info)) {
+            process_.reset(info.hProcess);
+            win32::Handle thread(info.hThread);
+            id_ = info.dwProcessId;
+        }
+    }
+    ~Process() {
+        if (process_) {
+            ::TerminateProcess(process_.get(), 1);
+            ::WaitForSingleObject(process_.get(), 10000);
+        }
+    }
+    // Pumps until the program shows a top-level window of the class; null past the deadline.
+    HWND WaitForWindow(const char* className) const {
+        HWND found = nullptr;
+        testing_windows::PumpUntil([&] {
+            for (HWND w = nullptr; (w = ::FindWindowExA(nullptr, w, className, nullptr));) {
+                DWORD process = 0;
+                ::GetWindowThreadProcessId(w, &process);
+                if (process == id_ && ::IsWindowVisible(w)) {
+                    found = w;
+                }
+            }
+            return found != nullptr;
+        });
+        return found;
+    }
+
+  private:
+    win32::Handle process_;
+    DWORD id_ = 0;
+};
+
+}  // namespace
 
 TEST(TameTrace, ReportsEachProblemOnceWhileLinesStillArriveAndKeepsTheNewestWholeLines) {
     // The log in a folder that does not exist: it cannot be opened, and nothing is left behind.
     const std::string self = win32::ModulePath(nullptr).value_or("");
-    const testing_windows::Process tracer(
-        '"' + self.substr(0, self.find_last_of('\\')) +
-        "\\..\\tametrace.exe\" /bogus /log tametrace-none\\trace.log /save");
+    const Process tracer('"' + self.substr(0, self.find_last_of('\\')) +
+                         "\\..\\tametrace.exe\" /bogus /log tametrace-none\\trace.log /save");
     const HWND window = tracer.WaitForWindow("TamewinTraceViewer");
     const HWND view = ::FindWindowExA(window, nullptr, "Edit", nullptr);
     ASSERT_NE(view, nullptr);

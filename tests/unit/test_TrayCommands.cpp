@@ -72,7 +72,6 @@ class TrayCommands : public ::testing::Test {
     ui::frmmain form;
     const UINT_PTR timer = ::SetTimer(nullptr, 0, 20, &Dismiss);
 };
-using TrayMenu = TrayCommands;
 
 }  // namespace
 
@@ -129,7 +128,7 @@ TEST_F(TrayCommands, TheMenuPaintsItsSideBarForTheDpiItOpensAt) {
     controls::PopupMenu::MonitorDpi = systemDpi;
 }
 
-TEST_F(TrayMenu, WithoutTheMenuOfAFailedLoadTheIconStillTellsTheState) {
+TEST_F(TrayCommands, WithoutTheMenuOfAFailedLoadTheIconStillTellsTheState) {
     // The form's load failed: no window, no menu. Nothing that would use the menu may crash.
     ui::frmmain failed;
     failed.MenuCommand("On");

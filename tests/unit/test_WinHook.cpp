@@ -1,12 +1,11 @@
-// The window-hook control on real windows and input: Wine's Internet Explorer, windows of other
-// threads, the hook library called as the system calls it, clicks made with SendInput.
+// The window-hook control on real windows and input: windows of other threads, the hook library
+// called as the system calls it, clicks made with SendInput.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdlib>
-#include <string>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -82,21 +81,6 @@ class WinHookTest : public ::testing::Test {
     WinHook standard_{HookKind::Standard};
     WinHook mouse_{HookKind::Mouse};
 };
-
-TEST_F(WinHookTest, ReportsInternetExplorerFramesOfBothBitnesses) {
-    standard_.SetHookActive(true);
-    for (const std::string folder : {"C:\\Program Files", "C:\\Program Files (x86)"}) {
-        const char* arch = std::getenv("TAMEWIN_WINE_ARCH");
-        if (folder.ends_with("(x86)") && arch != nullptr && std::string(arch) == "win64") {
-            GTEST_SKIP() << "32-bit Internet Explorer not run: this Wine runs 64-bit programs only";
-        }
-        const testing_windows::Process ie(folder + "\\Internet Explorer\\iexplore.exe about:blank");
-        const HWND frame = ie.WaitForWindow("IEFrame");
-        ASSERT_NE(frame, nullptr) << folder;
-        ::SetForegroundWindow(frame);
-        EXPECT_TRUE(PumpUntil([&] { return std::ranges::count(activated_, frame) > 0; }));
-    }
-}
 
 TEST_F(WinHookTest, RaisesEachActivationTheLibraryTellsOfOnce) {
     const HookLibrary library;
