@@ -1,5 +1,7 @@
 #include "controls/PopupMenu.h"
 
+#include <oleacc.h>  // MSAAMENUINFO: only the layout, nothing of oleacc is called
+
 #include <algorithm>
 #include <vector>
 
@@ -53,6 +55,30 @@ struct Item {
         return kind() == Kind::Title ? caption.c_str() + 1 : caption.c_str();
     }
 };
+
+// An owner-drawn item has no text of its own for screen readers: its item data begins with an
+// MSAAMENUINFO naming it, as accessibility tools read it. The item's index follows.
+struct ItemName {
+    MSAAMENUINFO info{};
+    std::wstring text;
+    int32_t index = 0;
+};
+
+// The caption as read aloud: without the "&" markers ("&&" stands for one ampersand).
+std::wstring SpokenText(const char* caption) {
+    std::string plain;
+    for (const char* c = caption; *c != '\0'; ++c) {
+        if (*c == '&' && *++c == '\0') {
+            break;
+        }
+        plain += *c;
+    }
+    std::wstring wide(plain.size(), L'\0');
+    wide.resize(static_cast<size_t>(
+        ::MultiByteToWideChar(CP_ACP, 0, plain.data(), static_cast<int>(plain.size()), wide.data(),
+                              static_cast<int>(wide.size()))));
+    return wide;
+}
 
 // GetDpiForMonitor exists from Windows 8.1 on; before that every monitor has the screen's DPI.
 using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
@@ -291,6 +317,7 @@ class PopupMenu::Impl {
         ~OpenState() {
             impl_.showing_ = false;
             impl_.openMenus_.clear();
+            impl_.names_.clear();
         }
 
       private:
@@ -327,7 +354,15 @@ class PopupMenu::Impl {
         return children;
     }
 
-    bool IsItem(ULONG_PTR value) const { return value >= 1 && value <= items.size(); }
+    // The index of the item whose system item data this is; 0 for none of the open menu's.
+    int32_t IndexOf(ULONG_PTR data) const {
+        for (const auto& name : names_) {
+            if (reinterpret_cast<ULONG_PTR>(name.get()) == data) {
+                return name->index;
+            }
+        }
+        return 0;
+    }
 
     bool IsCommand(int value) const {
         if (value < 1 || static_cast<size_t>(value) > items.size()) {
@@ -378,7 +413,11 @@ class PopupMenu::Impl {
             info.fType = MFT_OWNERDRAW | (item.kind() == Kind::Command ? 0 : MFT_SEPARATOR);
             info.fState = item.checked ? MFS_CHECKED : 0;
             info.wID = static_cast<UINT>(index);
-            info.dwItemData = static_cast<ULONG_PTR>(index);
+            auto& name = *names_.emplace_back(std::make_unique<ItemName>());
+            name.text = item.kind() == Kind::Separator ? L"" : SpokenText(item.text());
+            name.info = {MSAA_MENU_SIG, static_cast<DWORD>(name.text.size()), name.text.data()};
+            name.index = index;
+            info.dwItemData = reinterpret_cast<ULONG_PTR>(&name);
             win32::Menu submenu;
             if (parent == 0 && !ChildrenOf(index).empty()) {
                 submenu = BuildMenu(index);
@@ -415,7 +454,7 @@ class PopupMenu::Impl {
         switch (msg) {
             case WM_MEASUREITEM: {
                 auto& measure = *reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
-                if (measure.CtlType != ODT_MENU || !IsItem(measure.itemData)) {
+                if (measure.CtlType != ODT_MENU || IndexOf(measure.itemData) == 0) {
                     return false;
                 }
                 OnMeasureItem(measure);
@@ -425,7 +464,8 @@ class PopupMenu::Impl {
             case WM_DRAWITEM: {
                 const auto& draw = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
                 if (draw.CtlType != ODT_MENU ||
-                    LevelOf(reinterpret_cast<HMENU>(draw.hwndItem)) < 0 || !IsItem(draw.itemData)) {
+                    LevelOf(reinterpret_cast<HMENU>(draw.hwndItem)) < 0 ||
+                    IndexOf(draw.itemData) == 0) {
                     return false;
                 }
                 OnDrawItem(draw);
@@ -446,7 +486,7 @@ class PopupMenu::Impl {
     }
 
     void OnMeasureItem(MEASUREITEMSTRUCT& measure) {
-        const auto index = static_cast<int32_t>(measure.itemData);
+        const int32_t index = IndexOf(measure.itemData);
         SIZE size{};
         try {
             size = Measure(index, true);
@@ -461,7 +501,7 @@ class PopupMenu::Impl {
     }
 
     void OnDrawItem(const DRAWITEMSTRUCT& draw) {
-        const auto index = static_cast<int32_t>(draw.itemData);
+        const int32_t index = IndexOf(draw.itemData);
         const Item item = items[static_cast<size_t>(index) - 1];  // handlers may add items
         int32_t top = 0;
         for (int32_t sibling : ChildrenOf(item.parent)) {
@@ -597,6 +637,7 @@ class PopupMenu::Impl {
     bool showing_ = false;
     std::vector<std::pair<HMENU, int32_t>> openMenus_;  // each open menu and its parent index
     std::vector<LONG> shownHeights_;                    // by index, as the open menu was told
+    std::vector<std::unique_ptr<ItemName>> names_;      // the open menus' item data
 };
 
 PopupMenu::PopupMenu() : impl_(std::make_unique<Impl>(*this)) {}

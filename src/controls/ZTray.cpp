@@ -50,6 +50,14 @@ void CopyToField(const std::string& text, char* field, std::size_t fieldSize, UI
 
 class ZTray::Impl final : public win32::WindowBase {
   public:
+    NOTIFYICONDATAA Identity() const {
+        NOTIFYICONDATAA data{};
+        data.cbSize = sizeof(data);
+        data.hWnd = hwnd();
+        data.uID = kIconId;
+        return data;
+    }
+
     Impl(ZTray& owner, const ImageList& images, int16_t number)
         : owner_(owner),
           images_(images),
@@ -132,14 +140,6 @@ class ZTray::Impl final : public win32::WindowBase {
         }
     }
 
-    NOTIFYICONDATAA Identity() const {
-        NOTIFYICONDATAA data{};
-        data.cbSize = sizeof(data);
-        data.hWnd = hwnd();
-        data.uID = kIconId;
-        return data;
-    }
-
     // Shows the icon as it is wanted, if it is wanted. Modify is tried before add, so the icon
     // is never added twice when the shell still has it.
     void Sync() {
@@ -201,6 +201,20 @@ int16_t ZTray::ImageNumber() const {
 }
 HWND ZTray::CallbackWindow() const {
     return impl_->hwnd();
+}
+
+std::optional<RECT> ZTray::IconRect() const {
+    const NOTIFYICONIDENTIFIER icon{sizeof(icon), CallbackWindow(), kIconId, {}};
+    RECT rect{};
+    if (CallbackWindow() == nullptr || FAILED(::Shell_NotifyIconGetRect(&icon, &rect))) {
+        return std::nullopt;
+    }
+    return rect;
+}
+
+void ZTray::ReturnFocus() const {
+    NOTIFYICONDATAA data = impl_->Identity();
+    ::Shell_NotifyIconA(NIM_SETFOCUS, &data);
 }
 
 }  // namespace controls

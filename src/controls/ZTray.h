@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "controls/ImageList.h"
@@ -46,6 +47,11 @@ class ZTray {
     // The hidden top-level window that receives the icon's callback messages and the
     // taskbar's broadcasts.
     HWND CallbackWindow() const;
+    // The icon's place on the screen, where the shell tells it.
+    std::optional<RECT> IconRect() const;
+    // Gives the keyboard focus back to the notification area, as after a menu of the icon
+    // closed without a choice.
+    void ReturnFocus() const;
 
   private:
     class Impl;

@@ -1,5 +1,6 @@
 #include "ui/frmAbout.h"
 
+#include <commctrl.h>
 #include <windowsx.h>
 
 #include <algorithm>
@@ -188,7 +189,78 @@ bool frmAbout::CreateForm(HWND owner) {
         button.top, button.right - button.left, button.bottom - button.top, hwnd(),
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDOK)), ::GetModuleHandleA(nullptr), nullptr);
     ::SendMessageA(cmdOK_, WM_SETFONT, reinterpret_cast<WPARAM>(buttonFont_.get()), FALSE);
+    CreateLinkControl();
     return true;
+}
+
+void frmAbout::CreateLinkControl() {
+    // A system link control over the painted label, after the button in the tab order: screen
+    // readers know its role and read its text; the form still paints it and takes its clicks.
+    INITCOMMONCONTROLSEX links{sizeof(links), ICC_LINK_CLASS};
+    ::InitCommonControlsEx(&links);
+    const RECT place = ToPixels(kLabels[lbllink].place, twipsPerPixelX_, twipsPerPixelY_);
+    const std::string markup = "<a>" + std::string(LinkText()) + "</a>";
+    link_ =
+        ::CreateWindowExA(0, "SysLink", markup.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP,
+                          place.left, place.top, place.right - place.left, place.bottom - place.top,
+                          hwnd(), nullptr, ::GetModuleHandleA(nullptr), nullptr);
+    if (link_ != nullptr) {
+        ::SendMessageA(link_, WM_SETFONT, reinterpret_cast<WPARAM>(labelFonts_[lbllink].get()),
+                       FALSE);
+        ::SetWindowSubclass(link_, &frmAbout::LinkProc, 0, reinterpret_cast<DWORD_PTR>(this));
+    }
+}
+
+LRESULT CALLBACK frmAbout::LinkProc(HWND link, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                    DWORD_PTR data) {
+    auto* form = reinterpret_cast<frmAbout*>(data);
+    const bool follows = wParam == VK_RETURN || wParam == VK_SPACE;
+    switch (msg) {
+        case WM_NCHITTEST:
+            return HTTRANSPARENT;  // the pointer's messages go to the form, as before
+        case WM_GETDLGCODE:
+            // Enter follows the link here instead of pressing the default button.
+            if (auto* key = reinterpret_cast<const MSG*>(lParam);
+                key != nullptr && key->message == WM_KEYDOWN && key->wParam == VK_RETURN) {
+                return DLGC_WANTMESSAGE;
+            }
+            break;
+        case WM_KEYDOWN:
+            if (follows) {
+                form->lbllink_Click();
+                return 0;
+            }
+            break;
+        case WM_CHAR:
+            if (wParam == '\r' || wParam == ' ') {
+                return 0;
+            }
+            break;
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+            ::InvalidateRect(link, nullptr, FALSE);
+            break;
+        case WM_PAINT: {
+            PaintScope paint(link);
+            RECT area{};
+            ::GetWindowRect(link, &area);
+            ::MapWindowPoints(nullptr, form->hwnd(), reinterpret_cast<POINT*>(&area), 2);
+            POINT origin{};
+            ::SetViewportOrgEx(paint.get(), -area.left, -area.top, &origin);
+            form->DrawForm(paint.get());
+            ::SetViewportOrgEx(paint.get(), origin.x, origin.y, nullptr);
+            if (::GetFocus() == link) {
+                RECT client{};
+                ::GetClientRect(link, &client);
+                ::DrawFocusRect(paint.get(), &client);
+            }
+            return 0;
+        }
+        case WM_NCDESTROY:
+            ::RemoveWindowSubclass(link, &frmAbout::LinkProc, 0);
+            break;
+    }
+    return ::DefSubclassProc(link, msg, wParam, lParam);
 }
 
 void frmAbout::CreateFonts(int logPixelsY) {

@@ -20,12 +20,14 @@ class frmAbout : public win32::WindowBase {
 
     // Shows the window modally, owned by `owner` (disabled meanwhile, re-enabled and
     // re-activated after), and returns when it has closed. Its own message loop uses
-    // IsDialogMessage so Enter and Esc press the OK button (close) and Tab moves focus.
+    // IsDialogMessage so Enter and Esc press the OK button (close) and Tab moves focus
+    // between the button and the link, where Enter or Space follows the link.
     // A WM_QUIT that arrives meanwhile closes the window and is posted again for the caller.
     // Does nothing while the window is already showing.
     void ShowModal(HWND owner);
 
-    // Raised on a click on the link; the window stays open. What it throws is dropped.
+    // Raised on a click on the link, or Enter or Space on it; the window stays open. What it
+    // throws is dropped.
     std::function<void()> LinkClicked;
 
     // The version label as the load set it ("Version 1.1.4").
@@ -44,6 +46,9 @@ class frmAbout : public win32::WindowBase {
     void cmdOK_Click();
     void lbllink_Click();
     void lbllink_MouseMove();
+    void CreateLinkControl();
+    static LRESULT CALLBACK LinkProc(HWND link, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                     DWORD_PTR data);
     bool OverLink(POINT clientPoint) const;
     void Paint(HDC target) const;
     void DrawForm(HDC dc) const;
@@ -52,6 +57,7 @@ class frmAbout : public win32::WindowBase {
     HMODULE resources_;
     HWND owner_ = nullptr;
     HWND cmdOK_ = nullptr;  // child window: goes with the form
+    HWND link_ = nullptr;   // the link's keyboard and accessibility face; a child, too
     int twipsPerPixelX_ = 15;
     int twipsPerPixelY_ = 15;
     std::array<win32::Font, kLabelCount> labelFonts_;

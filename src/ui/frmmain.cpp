@@ -1,5 +1,8 @@
 #include "ui/frmmain.h"
 
+#include <optional>
+#include <utility>
+
 #include "diagnostics/RuntimeError.h"
 #include "registry/WINAPI32.h"
 #include "resources/resource.h"
@@ -31,6 +34,29 @@ std::vector<WORD> MenuIconIds() {
     return ids;
 }
 constexpr int16_t kRightButton = 2;
+
+// Where the notification area is, for a shell that keeps the icon's own place to itself: its
+// window, or else the taskbar's end away from the Start button (the right end of a horizontal
+// taskbar, the bottom of a vertical one), a square as deep as the taskbar.
+std::optional<RECT> NotificationArea() {
+    const HWND taskbar = ::FindWindowA("Shell_TrayWnd", nullptr);
+    RECT rect{};
+    if (taskbar == nullptr || !::GetWindowRect(taskbar, &rect)) {
+        return std::nullopt;
+    }
+    const HWND area = ::FindWindowExA(taskbar, nullptr, "TrayNotifyWnd", nullptr);
+    if (area != nullptr && ::GetWindowRect(area, &rect)) {
+        return rect;
+    }
+    const LONG width = rect.right - rect.left;
+    const LONG height = rect.bottom - rect.top;
+    if (width >= height) {
+        rect.left = rect.right - height;
+    } else {
+        rect.top = rect.bottom - width;
+    }
+    return rect;
+}
 constexpr UINT kMenuDelayMs = 10;
 constexpr UINT kScanMarker = WM_APP + 1;  // posted as a scan begins, see WinHook1_WindowActivated
 
@@ -240,6 +266,7 @@ void frmmain::ClosePopupWindow(HWND hwnd) const {
 void frmmain::WinHook2_MouseEvent(int32_t x, int32_t y) {
     Module1::MenuX = x;
     Module1::MenuY = y;
+    pressUnused_ = true;
 }
 
 void frmmain::ZTray1_MouseEvent(int16_t button) {
@@ -254,8 +281,10 @@ void frmmain::Timer1_Timer() {
     if (!m_cMenu) {
         return;  // the load failed: there is no menu to show
     }
-    int32_t chosen = m_cMenu->ShowPopupMenu(Module1::MenuX, Module1::MenuY);
+    const POINT at = MenuPosition();
+    int32_t chosen = m_cMenu->ShowPopupMenu(at.x, at.y);
     if (chosen <= 0) {
+        ZTray1.ReturnFocus();  // as the shell asks of a menu closed without a choice
         return;
     }
     if (m_cMenu->ItemData(chosen) == kWebLinkData) {
@@ -265,6 +294,20 @@ void frmmain::Timer1_Timer() {
     std::string key;
     diagnostics::TryStep([&] { key = m_cMenu->ItemKey(chosen); });
     MenuCommand(key);
+}
+
+POINT frmmain::MenuPosition() {
+    const POINT press{Module1::MenuX, Module1::MenuY};
+    const bool fresh = std::exchange(pressUnused_, false);
+    const std::optional<RECT> area = ZTray1.IconRect() ? ZTray1.IconRect() : NotificationArea();
+    if (!area) {
+        POINT pointer{};
+        return fresh || !::GetCursorPos(&pointer) ? press : pointer;
+    }
+    if (fresh && ::PtInRect(&*area, press)) {
+        return press;
+    }
+    return {(area->left + area->right) / 2, (area->top + area->bottom) / 2};
 }
 
 void frmmain::MenuCommand(const std::string& key) {

@@ -85,10 +85,15 @@ class frmmain : public win32::WindowBase {
     void WinHook2_MouseEvent(int32_t x, int32_t y);
     void ZTray1_MouseEvent(int16_t button);
     void Timer1_Timer();
+    // Where the menu opens: at a right-button press on the icon that has just come through
+    // the mouse watch, else at the icon (a keyboard user's request, or the watch is off). Where
+    // the shell does not tell the icon's place, its notification area stands for it.
+    POINT MenuPosition();
     void ExitCommand();
 
-    UINT sideBarDpi_ = 0;      // the DPI the side bar was painted for
-    bool scanCovers_ = false;  // a scan's marker is queued: activations before it are covered
+    UINT sideBarDpi_ = 0;       // the DPI the side bar was painted for
+    bool scanCovers_ = false;   // a scan's marker is queued: activations before it are covered
+    bool pressUnused_ = false;  // a right-button press came since the menu last opened
 };
 
 }  // namespace ui

@@ -210,7 +210,9 @@ int main(int argc, char** argv) {
         PrintTraySlots();
     } else if (cmd == "post" && argc >= 4) {
         return !::PostMessageA(ParseHwnd(argv[2]),
-                               static_cast<UINT>(std::strtoul(argv[3], nullptr, 0)), 0, 0);
+                               static_cast<UINT>(std::strtoul(argv[3], nullptr, 0)),
+                               argc >= 5 ? std::strtoul(argv[4], nullptr, 0) : 0,
+                               argc >= 6 ? std::strtol(argv[5], nullptr, 0) : 0);
     } else if (cmd == "send" && argc >= 5) {
         // As the system sends the session's end: prints the window's answer.
         DWORD_PTR answer = 0;
@@ -258,12 +260,12 @@ int main(int argc, char** argv) {
     } else if (cmd.rfind("reg", 0) == 0 && argc >= 3) {
         return Registry(argc, argv);
     } else {
-        std::fprintf(
-            stderr,
-            "usage: tameprobe windows | trayslots | post HWND MSG | send HWND MSG WPARAM |\n"
-            "  pixel X Y | record URL | activate HWND | notifyforeground HWND | sentinel FILE |\n"
-            "  hookloaded | processes | regvalues KEY | regset KEY NAME DATA |\n"
-            "  regdeletetree KEY... | regdeny KEY... | hold\n");
+        std::fprintf(stderr,
+                     "usage: tameprobe windows | trayslots | post HWND MSG [WPARAM LPARAM] |\n"
+                     "  send HWND MSG WPARAM | pixel X Y | record URL | activate HWND | "
+                     "notifyforeground HWND | sentinel FILE |\n"
+                     "  hookloaded | processes | regvalues KEY | regset KEY NAME DATA |\n"
+                     "  regdeletetree KEY... | regdeny KEY... | hold\n");
         return 2;
     }
     std::fflush(stdout);

@@ -4,6 +4,8 @@ import unittest
 
 from harness import MENU_CLASS, E2ETestCase, wait_for
 
+TRAY_CALLBACK, WM_RBUTTONDOWN, WM_RBUTTONUP = 0x8001, 0x0204, 0x0205
+
 
 class MenuTest(E2ETestCase):
     def assert_blocking(self, on):
@@ -19,9 +21,22 @@ class MenuTest(E2ETestCase):
         popup = s.start_popup()
         wait_for(lambda: popup.poll() is not None, timeout=15, what="the new frame to close")
 
-    def test_menu_opens_at_the_press_with_its_side_bar_and_about_closes_with_enter(self):
+    def test_menu_opens_at_the_icon_or_the_press_and_about_follows_its_link_by_keys(self):
         s = self.s
-        s.start_tamewin()
+        s.record_browser()
+        _, main = s.start_tamewin()
+        # A right click elsewhere, then the shell's answer to a keyboard user choosing the
+        # icon (version 0): a right press and release, with no press of the mouse before.
+        s.click(300, 300, button=3)
+        callback = next(w for w in s.find_windows(pid=main.pid) if w.cls == "TamewinTrayCallback")
+        for mouse in (WM_RBUTTONDOWN, WM_RBUTTONUP):
+            s.probe("post", callback.hwnd, TRAY_CALLBACK, 1, mouse)
+        menu = wait_for(lambda: s.find_windows(cls=MENU_CLASS, visible=True), what="menu")[0]
+        (x, y), (left, top, right, bottom) = s.tray_icons()[0].center, menu.rect
+        self.assertTrue(left - 10 <= x <= right + 10 and top - 10 <= y <= bottom + 10, menu.rect)
+        s.keys_over(self.title_line(menu), "Escape")
+        wait_for(lambda: not s.find_windows(cls=MENU_CLASS, visible=True), what="menu gone")
+
         icon, menu = self.open_menu()
         left, top, right, bottom = menu.rect
         # Near the screen's corner the menu opens up and to the left of the press (Wine keeps
@@ -41,9 +56,12 @@ class MenuTest(E2ETestCase):
         about = wait_for(lambda: [w for w in s.find_windows(visible=True)
                                   if w.title == "About IE Tamewin..."], what="About")[0]
         self.assertTrue(about.topmost)
-        s.keys_over(about.center, "Return")
+        s.keys_over(about.center, "Tab", "Return")  # from the OK button to the link
+        self.assertEqual(wait_for(s.opened_addresses, what="the maker's page to be opened"),
+                         ["https://corvanta.example.com/"])
+        s.keys_over(about.center, "shift+Tab", "Return")
         wait_for(lambda: not s.is_window(about.hwnd), what="About to close")
-        self.assert_blocking(on=True)
+        self.assert_blocking(on=False)
 
     def test_web_item_opens_the_page_and_shows_off_until_on_closes_what_opened_meanwhile(self):
         s = self.s

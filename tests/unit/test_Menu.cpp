@@ -2,9 +2,11 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <oleacc.h>
 
 #include <functional>
 #include <set>
+#include <string>
 #include <stdexcept>
 #include <vector>
 
@@ -115,6 +117,16 @@ TEST(PopupMenu, DrawsBarSlicesMarksIconsAndFrameWhereTheOpenMenuPutsItsItems) {
         for (UINT i = 0; i < items.size(); ++i) {
             ::GetMenuItemRect(nullptr, menu, i, &items[i]);
             ::MapWindowPoints(nullptr, open, reinterpret_cast<POINT*>(&items[i]), 2);
+            // Screen readers read each owner-drawn item's name from its item data.
+            static const wchar_t* const kNames[] = {L"Ie Tamewin", L"On", L"Off", L"About",
+                                                    L"On the Web", L"",   L"Exit"};
+            MENUITEMINFOA info{};
+            info.cbSize = sizeof(info);
+            info.fMask = MIIM_DATA;
+            ::GetMenuItemInfoA(menu, i, TRUE, &info);
+            const auto* name = reinterpret_cast<const MSAAMENUINFO*>(info.dwItemData);
+            EXPECT_EQ(name->dwMSAASignature, MSAA_MENU_SIG);
+            EXPECT_EQ(std::wstring(name->pszWText, name->cchWText), kNames[i]);
         }
         for (int y = 0; y < sum; ++y) {
             EXPECT_EQ(pixel(items[0].left, items[0].top + y), RGB(0, y, 200)) << "row " << y;
