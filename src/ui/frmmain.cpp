@@ -299,7 +299,10 @@ void frmmain::Timer1_Timer() {
 POINT frmmain::MenuPosition() {
     const POINT press{Module1::MenuX, Module1::MenuY};
     const bool fresh = std::exchange(pressUnused_, false);
-    const std::optional<RECT> area = ZTray1.IconRect() ? ZTray1.IconRect() : NotificationArea();
+    std::optional<RECT> area = ZTray1.IconRect();
+    if (!area) {
+        area = NotificationArea();
+    }
     if (!area) {
         POINT pointer{};
         return fresh || !::GetCursorPos(&pointer) ? press : pointer;

@@ -56,10 +56,11 @@ class MenuTest(E2ETestCase):
         about = wait_for(lambda: [w for w in s.find_windows(visible=True)
                                   if w.title == "About IE Tamewin..."], what="About")[0]
         self.assertTrue(about.topmost)
-        s.keys_over(about.center, "Tab", "Return")  # from the OK button to the link
-        self.assertEqual(wait_for(s.opened_addresses, what="the maker's page to be opened"),
-                         ["https://corvanta.example.com/"])
-        s.keys_over(about.center, "shift+Tab", "Return")
+        s.keys_over(about.center, "Tab", "space", "Return")  # from the OK button to the link
+        wait_for(lambda: len(s.opened_addresses()) == 2, what="the maker's page, twice")
+        self.assertEqual(set(s.opened_addresses()), {"https://corvanta.example.com/"})
+        s.activate(about.hwnd)  # back from the browser, as the user would come
+        s.keys_over(about.center, "Escape")
         wait_for(lambda: not s.is_window(about.hwnd), what="About to close")
         self.assert_blocking(on=False)
 
