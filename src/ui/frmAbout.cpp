@@ -227,7 +227,9 @@ LRESULT CALLBACK frmAbout::LinkProc(HWND link, UINT msg, WPARAM wParam, LPARAM l
             break;
         case WM_KEYDOWN:
             if (follows) {
-                form->lbllink_Click();
+                if ((HIWORD(lParam) & KF_REPEAT) == 0) {  // once per press, as a click
+                    form->lbllink_Click();
+                }
                 return 0;
             }
             break;
