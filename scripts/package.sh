@@ -20,6 +20,7 @@ done
 bash "$root/scripts/install-deps.sh"
 bash "$root/scripts/build.sh" "${archs[@]}"
 mkdir -p "$out"
+out=$(cd "$out" && pwd)  # the tools below run in other folders
 upgrade_code=$(sed -n 's/.*UpgradeCode="\([^"]*\)".*/\1/p' "$root/packaging/tamewin.wxs")
 
 for arch in "${archs[@]}"; do
