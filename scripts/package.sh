@@ -42,9 +42,9 @@ for arch in "${archs[@]}"; do
      -D Other="$other" -D ProgramFilesFolder="$pf" -D BinDir="build/$arch" -D SourceDir=. \
      packaging/tamewin.wxs)
   # What wixl cannot say. The logon feature's condition (see the .wxs), with STARTATLOGON
-  # among the properties that pass to an elevated install. A package of the same version replaces the
-  # installed one too (so a rebuilt package never installs beside it): the upgrade row's
-  # maximum becomes inclusive (513 = migrate features + VersionMaxInclusive).
+  # among the properties that pass to an elevated install. A package of the same version
+  # replaces the installed one too (so a rebuilt package never installs beside it): the
+  # upgrade row's maximum becomes inclusive (513 = migrate features + VersionMaxInclusive).
   msibuild "$msi" -q "CREATE TABLE \`Condition\` (\`Feature_\` CHAR(38) NOT NULL, \`Level\` SHORT NOT NULL, \`Condition\` CHAR(255) PRIMARY KEY \`Feature_\`, \`Level\`)"
   msibuild "$msi" -q "INSERT INTO \`Condition\` (\`Feature_\`, \`Level\`, \`Condition\`) VALUES ('Logon', 1, 'STARTATLOGON=\"1\" OR (LOGONENTRY AND STARTATLOGON<>\"0\")')"
   msibuild "$msi" -q "UPDATE \`Property\` SET \`Value\` = 'WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;STARTATLOGON' WHERE \`Property\` = 'SecureCustomProperties'"
