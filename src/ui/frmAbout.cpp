@@ -214,7 +214,6 @@ void frmAbout::CreateLinkControl() {
 LRESULT CALLBACK frmAbout::LinkProc(HWND link, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                     DWORD_PTR data) {
     auto* form = reinterpret_cast<frmAbout*>(data);
-    const bool follows = wParam == VK_RETURN || wParam == VK_SPACE;
     switch (msg) {
         case WM_NCHITTEST:
             return HTTRANSPARENT;  // the pointer's messages go to the form, as before
@@ -226,7 +225,7 @@ LRESULT CALLBACK frmAbout::LinkProc(HWND link, UINT msg, WPARAM wParam, LPARAM l
             }
             break;
         case WM_KEYDOWN:
-            if (follows) {
+            if (wParam == VK_RETURN || wParam == VK_SPACE) {
                 if ((HIWORD(lParam) & KF_REPEAT) == 0) {  // once per press, as a click
                     form->lbllink_Click();
                 }
