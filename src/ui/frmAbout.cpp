@@ -168,6 +168,7 @@ void frmAbout::ShowModal(HWND owner) {
 }
 
 bool frmAbout::CreateForm(HWND owner) {
+    lastFocus_ = nullptr;
     const controls::TwipsPerPixel scale = controls::ScreenTwipsPerPixel();
     twipsPerPixelX_ = scale.x;
     twipsPerPixelY_ = scale.y;
@@ -400,9 +401,14 @@ LRESULT frmAbout::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_ERASEBKGND:
             return 1;  // WM_PAINT covers every pixel
         case WM_ACTIVATE:
-            // The button is the only control: it takes the focus back whenever the form does.
-            if (LOWORD(wParam) != WA_INACTIVE && cmdOK_ != nullptr) {
-                ::SetFocus(cmdOK_);
+            // As in a dialog: the control that had the focus when the user went to another
+            // window has it again on coming back; the button at first.
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                if (const HWND focus = ::GetFocus(); focus != nullptr && ::IsChild(hwnd(), focus)) {
+                    lastFocus_ = focus;
+                }
+            } else if (cmdOK_ != nullptr) {
+                ::SetFocus(lastFocus_ != nullptr ? lastFocus_ : cmdOK_);
                 return 0;
             }
             break;

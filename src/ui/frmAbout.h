@@ -56,8 +56,9 @@ class frmAbout : public win32::WindowBase {
 
     HMODULE resources_;
     HWND owner_ = nullptr;
-    HWND cmdOK_ = nullptr;  // child window: goes with the form
-    HWND link_ = nullptr;   // the link's keyboard and accessibility face; a child, too
+    HWND cmdOK_ = nullptr;      // child window: goes with the form
+    HWND link_ = nullptr;       // the link's keyboard and accessibility face; a child, too
+    HWND lastFocus_ = nullptr;  // the child that had the focus when the form was left
     int twipsPerPixelX_ = 15;
     int twipsPerPixelY_ = 15;
     std::array<win32::Font, kLabelCount> labelFonts_;

@@ -150,8 +150,8 @@ class Session:
                                  if w.hwnd not in before], what="a new IEFrame")[0]
 
     def record_browser(self):
-        """Pages the program opens go to the probe, which notes them in browser_log."""
-        command = f'"{windows_path(BIN / "tests" / "tameprobe.exe")}" record "%1"'
+        """Pages the program opens go to a stand-in browser, which notes them in browser_log."""
+        command = f'"{windows_path(BIN / "tests" / "tamebrowser.exe")}" %1'
         for scheme in ("http", "https"):
             self.probe("regset", rf"Software\Classes\{scheme}\shell\open\command", "", command)
 
@@ -161,6 +161,12 @@ class Session:
         return [w for w in windows
                 if (cls is None or w.cls == cls) and (visible is None or w.visible == visible)
                 and (pid is None or w.pid == pid)]
+
+    def has_focus(self, window):
+        """Whether the window is in front with the focus in it, as a user sees before typing:
+        Wine drops a key that comes before the window's thread has taken its activation."""
+        foreground, active, focus = map(int, self.probe("foreground").split())
+        return foreground == active == window.hwnd and focus != 0
 
     def is_window(self, hwnd):
         return any(w.hwnd == hwnd for w in self.find_windows())
@@ -196,6 +202,11 @@ class Session:
 
     def click(self, x, y, button=1):
         self.xdotool("mousemove", x, y, "click", button)
+
+    def click_into(self, window, point):
+        """Comes back to a window as a user does: a click, then a look that it has the focus."""
+        self.click(*point)
+        wait_for(lambda: self.has_focus(window), what=f"the focus in {window.title!r}")
 
     def keys_over(self, point, *keys):
         """Real key presses for the window under a point. Without a window manager the X

@@ -226,13 +226,6 @@ int main(int argc, char** argv) {
         const win32::WindowDc screen(nullptr);
         const COLORREF c = ::GetPixel(screen.get(), std::atoi(argv[2]), std::atoi(argv[3]));
         std::printf("%d\t%d\t%d\n", GetRValue(c), GetGValue(c), GetBValue(c));
-    } else if (cmd == "record" && argc >= 3) {
-        // Stands in for the web browser: appends what it was asked to open to a file.
-        const char* log = std::getenv("TAMEWIN_BROWSER_LOG");
-        if (FILE* f = std::fopen(log != nullptr ? log : "browser.log", "a")) {
-            std::fprintf(f, "%s\n", argv[2]);
-            std::fclose(f);
-        }
     } else if (cmd == "notifyforeground" && argc >= 3) {
         // What Windows 10 and 11 raise at every activation, and Wine 8 never does.
         ::NotifyWinEvent(EVENT_SYSTEM_FOREGROUND, ParseHwnd(argv[2]), OBJID_WINDOW, CHILDID_SELF);
@@ -251,6 +244,14 @@ int main(int argc, char** argv) {
         // its last program, and a program started meanwhile can fail to start.
         ::GetDesktopWindow();
         ::Sleep(INFINITE);
+    } else if (cmd == "foreground") {
+        // The foreground window, and its thread's active and focus windows (keys go to that).
+        GUITHREADINFO info{};
+        info.cbSize = sizeof(info);
+        const HWND fg = ::GetForegroundWindow();
+        ::GetGUIThreadInfo(::GetWindowThreadProcessId(fg, nullptr), &info);
+        std::printf("%ld\t%ld\t%ld\n", HandleToLong(fg), HandleToLong(info.hwndActive),
+                    HandleToLong(info.hwndFocus));
     } else if (cmd == "hookloaded") {
         return HookLoaded();
     } else if (cmd == "activate" && argc >= 3) {
@@ -262,8 +263,8 @@ int main(int argc, char** argv) {
     } else {
         std::fprintf(stderr,
                      "usage: tameprobe windows | trayslots | post HWND MSG [WPARAM LPARAM] |\n"
-                     "  send HWND MSG WPARAM | pixel X Y | record URL | activate HWND | "
-                     "notifyforeground HWND | sentinel FILE |\n"
+                     "  send HWND MSG WPARAM | pixel X Y | activate HWND | "
+                     "notifyforeground HWND | foreground | sentinel FILE |\n"
                      "  hookloaded | processes | regvalues KEY | regset KEY NAME DATA |\n"
                      "  regdeletetree KEY... | regdeny KEY... | hold\n");
         return 2;

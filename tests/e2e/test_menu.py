@@ -56,10 +56,20 @@ class MenuTest(E2ETestCase):
         about = wait_for(lambda: [w for w in s.find_windows(visible=True)
                                   if w.title == "About IE Tamewin..."], what="About")[0]
         self.assertTrue(about.topmost)
-        s.keys_over(about.center, "Tab", "space", "Return")  # from the OK button to the link
-        wait_for(lambda: len(s.opened_addresses()) == 2, what="the maker's page, twice")
+        wait_for(lambda: s.has_focus(about), what="the focus in About")
+        s.keys_over(about.center, "Tab", "space")  # from the OK button to the link
+        wait_for(lambda: len(s.opened_addresses()) == 1, what="the maker's page")
+        # The browser is in front now. Back with a click on the logo, the focus is on the
+        # link again, where the user left it: Enter follows it; then Esc closes the window.
+        self.assertFalse(s.has_focus(about))
+        listed = [w.cls for w in s.find_windows(visible=True)]  # topmost first
+        self.assertLess(listed.index("TamewinAbout"), listed.index("Static"), "About stays above")
+        logo = about.rect[0] + 60, about.rect[1] + 80
+        s.click_into(about, logo)
+        s.keys_over(about.center, "Return")
+        wait_for(lambda: len(s.opened_addresses()) == 2, what="the maker's page again")
         self.assertEqual(set(s.opened_addresses()), {"https://corvanta.example.com/"})
-        s.activate(about.hwnd)  # back from the browser, as the user would come
+        s.click_into(about, logo)
         s.keys_over(about.center, "Escape")
         wait_for(lambda: not s.is_window(about.hwnd), what="About to close")
         self.assert_blocking(on=False)
