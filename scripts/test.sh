@@ -3,7 +3,8 @@
 # build whose programs this machine runs (wine-env.sh; 32-bit ones through emulation where the
 # kernel refuses them), its unit tests and the end-to-end tests against the real program
 # (test-wine8.sh). A build that cannot run here is named, with the reason, as not run.
-# Then the x86_64 end-to-end tests under Wine 10 (scripts/wine10.sh), unless TAMEWIN_WINE10=0.
+# Then the end-to-end tests under Wine 10 (scripts/wine10.sh), unless TAMEWIN_WINE10=0: both
+# builds where this machine runs 32-bit Linux programs natively, else x86_64, saying why.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 started=$(date +%s)
@@ -49,11 +50,24 @@ else
     echo "== tests: Wine 10 stage FAILED: its set-up ended with status $setup_status"
     status=1
   else
-    echo "== tests: x86_64 end to end under Wine 10"
-    TAMEWIN_WINE_VERSION=10 TAMEWIN_WINE_SAID= bash -c '
-      source "$1/scripts/wine-env.sh" && ctest --test-dir "$1/build/x86_64" -R "^e2e_" \
-        --output-on-failure' _ "$root" || status=1
-    wine10="ran in $(($(date +%s) - stage_started)) s"
+    # The builds Wine 10 runs here: both where its tree has the 32-bit side, as on 64-bit
+    # Windows 10 and 11; else x86_64, with the reason.
+    wine10_env=$(TAMEWIN_WINE_VERSION=10 TAMEWIN_WINE_SAID=1 bash -c '
+      source "$1/scripts/wine-env.sh" && printf "%s\n%s" "$TAMEWIN_ARCHS" "$TAMEWIN_WINE_WHY"' _ "$root")
+    wine10_archs=${wine10_env%%$'\n'*} wine10_why=${wine10_env#*$'\n'} wine10_not_run=none
+    for arch in i686 x86_64; do
+      if [[ " $wine10_archs " != *" $arch "* ]]; then
+        echo "== tests: $arch end to end under Wine 10 NOT RUN (neither passed nor failed):" \
+             "$wine10_why"
+        wine10_not_run=$arch
+        continue
+      fi
+      echo "== tests: $arch end to end under Wine 10"
+      TAMEWIN_WINE_VERSION=10 TAMEWIN_WINE_SAID= bash -c '
+        source "$1/scripts/wine-env.sh" && ctest --test-dir "$1/build/$2" -R "^e2e_" \
+          --output-on-failure' _ "$root" "$arch" || status=1
+    done
+    wine10="ran $wine10_archs, not run: $wine10_not_run, in $(($(date +%s) - stage_started)) s"
   fi
 fi
 mode=$TAMEWIN_WINE_ARCH

@@ -32,22 +32,32 @@ if [ -z "${TAMEWIN_RUNS_32BIT:-}" ]; then
 fi
 export TAMEWIN_RUNS_32BIT
 
-# Wine 10 (scripts/wine10.sh: Debian 13's wine64 in a tree of its own) runs 64-bit programs.
+# Wine 10 (scripts/wine10.sh: Debian 13's Wine in a tree of its own) runs 64-bit programs, and
+# 32-bit ones too where its setup added the tree's 32-bit side.
 TAMEWIN_WINE_VERSION=${TAMEWIN_WINE_VERSION:-8}
 case "$TAMEWIN_WINE_VERSION" in
   8) ;;
-  10) TAMEWIN_WINE_ARCH=win64 TAMEWIN_WINE_WHY="Wine 10 runs 64-bit programs here" ;;
+  10)
+    if [ -f "$tamewin_root/build/wine10/.wow64" ]; then
+      TAMEWIN_WINE_ARCH=wow64
+      TAMEWIN_WINE_WHY="the Debian 13 tree has its 32-bit Wine: this machine runs 32-bit programs"
+    else
+      TAMEWIN_WINE_ARCH=win64
+      TAMEWIN_WINE_WHY=$(cat "$tamewin_root/build/wine10/.no-wow64" 2>/dev/null) ||
+        TAMEWIN_WINE_WHY="the Debian 13 tree has no 32-bit Wine (scripts/wine10.sh setup adds it)"
+    fi ;;
   *)
     echo "wine: TAMEWIN_WINE_VERSION must be 8 or 10, not '$TAMEWIN_WINE_VERSION'" >&2
     return 1 2>/dev/null || exit 1 ;;
 esac
 export TAMEWIN_WINE_VERSION
 
-case "${TAMEWIN_WINE_ARCH:-}" in
-  win64)
+case "$TAMEWIN_WINE_VERSION:${TAMEWIN_WINE_ARCH:-}" in
+  10:*) TAMEWIN_EMUL32=0 ;;
+  *:win64)
     TAMEWIN_EMUL32=0
     TAMEWIN_WINE_WHY=${TAMEWIN_WINE_WHY:-"TAMEWIN_WINE_ARCH=win64 asks for it"} ;;
-  wow64 | "")
+  *:wow64 | *:)
     if [ "$TAMEWIN_RUNS_32BIT" = 1 ] && [ "${TAMEWIN_IN_EMUL32:-}" != 1 ]; then
       TAMEWIN_WINE_ARCH=wow64 TAMEWIN_EMUL32=0
       TAMEWIN_WINE_WHY="this machine runs 32-bit Linux programs, so the 32-bit Wine loader can start"
@@ -76,13 +86,15 @@ export TAMEWIN_WINE_ARCH TAMEWIN_WINE_WHY TAMEWIN_EMUL32
 
 # Prefixes are named for the Wine they belong to: a prefix serves one Wine, in one mode.
 if [ "$TAMEWIN_WINE_VERSION" = 10 ]; then
-  export TAMEWIN_PREFIX_TAG=wine10
+  export TAMEWIN_PREFIX_TAG=wine10-$TAMEWIN_WINE_ARCH
 else
   export TAMEWIN_PREFIX_TAG=$TAMEWIN_WINE_ARCH
 fi
 
 if [ "$TAMEWIN_WINE_VERSION" = 10 ]; then
+  # WINEARCH=win64 is Wine's 64-bit prefix, with its WoW64 side where the 32-bit Wine exists.
   export TAMEWIN_ARCHS="x86_64" TAMEWIN_MAIN_ARCH=x86_64 WINEARCH=win64
+  [ "$TAMEWIN_WINE_ARCH" = wow64 ] && TAMEWIN_ARCHS="i686 x86_64"
   case ":$PATH:" in
     *":$tamewin_root/build/wine10/bin:"*) ;;
     *) export PATH="$tamewin_root/build/wine10/bin:$PATH" ;;
@@ -108,7 +120,11 @@ fi
 
 if [ -z "${TAMEWIN_WINE_SAID:-}" ]; then
   if [ "$TAMEWIN_WINE_VERSION" = 10 ]; then
-    echo "wine: Wine 10 (Debian 13, scripts/wine10.sh), x86_64 programs only"
+    if [ "$TAMEWIN_WINE_ARCH" = wow64 ]; then
+      echo "wine: Wine 10 (Debian 13, scripts/wine10.sh), WoW64 (i686 and x86_64 programs)"
+    else
+      echo "wine: Wine 10 (Debian 13, scripts/wine10.sh), x86_64 programs only: $TAMEWIN_WINE_WHY"
+    fi
   elif [ "$TAMEWIN_WINE_ARCH" = win64 ]; then
     echo "wine: 64-bit only mode (x86_64 programs; i686 programs not run): $TAMEWIN_WINE_WHY"
   elif [ "$TAMEWIN_EMUL32" = 1 ]; then

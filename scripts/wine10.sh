@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
 # Usage: wine10.sh setup
 #        wine10.sh exec COMMAND [ARGS...]
-# Debian 13's Wine 10 beside this machine's Wine 8, for 64-bit Windows programs. Wine 10 raises
-# EVENT_SYSTEM_FOREGROUND as Windows 10/11 do; Wine 8 never does.
+# Debian 13's Wine 10 beside this machine's Wine 8. Wine 10 raises EVENT_SYSTEM_FOREGROUND as
+# Windows 10/11 do; Wine 8 never does.
 #
 # setup makes (once) a Debian 13 tree with wine64 in build/wine10/root, and build/wine10/bin with
 # a `wine` and a `wineserver` that run Wine 10 there: put that directory first on PATH and every
 # call of either goes to Wine 10. Where the tree cannot be made it says why in one line and exits
 # with 3, so a caller can report Wine 10 as unavailable and go on.
+# Where this machine runs 32-bit Linux programs, setup also adds the tree's 32-bit Wine
+# (wine32:i386), so 32-bit Windows programs run in a WoW64 prefix as on 64-bit Windows; the
+# marker build/wine10/.wow64 says it is there. Where that fails or cannot run, the reason is
+# in build/wine10/.no-wow64 and setup still succeeds, for 64-bit programs.
 # exec runs COMMAND inside the tree with bubblewrap. The tree's `wine` is /usr/lib/wine/wine64.
 # /tmp (the X socket, wineserver's socket) and the repository are shared at their own paths, so
 # build outputs and prefixes under build/ have the same paths inside and out; the environment
@@ -65,7 +69,36 @@ make_wrappers() {
 reuse() {
   [ -f "$base/.complete" ] && [ -x "$tree/usr/lib/wine/wine64" ] || return 1
   [ -x "$base/bin/wineserver" ] || make_wrappers
+  add_wow64
   echo "wine10: reused the Debian 13 tree ($(cat "$base/.complete")), $(($(date +%s) - started)) s"
+}
+
+# The tree's 32-bit Wine, once, where 32-bit Linux programs run natively. Under emulation the
+# 32-bit loader would need the emulator registered inside bubblewrap's namespace too: not done.
+add_wow64() {
+  local why
+  [ -f "$base/.wow64" ] && return 0
+  exec 9>"$base/.lock"
+  flock 9
+  [ -f "$base/.wow64" ] && return 0
+  rm -f "$base/.no-wow64"
+  if ! "$root/scripts/runs32.sh"; then
+    echo "this machine does not run 32-bit Linux programs natively" >"$base/.no-wow64"
+    return 0
+  fi
+  echo "wine10: adding the tree's 32-bit Wine (wine32:i386)"
+  # With the same X extension libraries as the 64-bit side.
+  if (in_tree env DEBIAN_FRONTEND=noninteractive sh -c 'dpkg --add-architecture i386 &&
+      apt-get update -qq && apt-get install -y -qq --no-install-recommends wine32:i386 \
+        libxcomposite1:i386 libxcursor1:i386 libxfixes3:i386 libxi6:i386 libxinerama1:i386 \
+        libxrandr2:i386 libxrender1:i386 libxxf86vm1:i386 && apt-get clean') >>"$log" 2>&1 &&
+     [ -x "$tree/usr/lib/wine/wine" ]; then
+    echo "wine32:i386 $(in_tree dpkg-query -W -f='${Version}' wine32:i386)" >"$base/.wow64"
+  else
+    why="apt-get install wine32:i386 in the Debian 13 tree failed (see $log)"
+    echo "$why" >"$base/.no-wow64"
+    echo "wine10: $why; 32-bit programs will not run under Wine 10" >&2
+  fi
 }
 
 setup() {
@@ -94,7 +127,7 @@ setup() {
   wget -q -T 20 -t 2 -O /dev/null "${mirror%/}/dists/trixie/Release" ||
     unavailable "the mirror $mirror does not answer for trixie"
 
-  rm -f "$base/.complete"
+  rm -f "$base/.complete" "$base/.wow64" "$base/.no-wow64"
   remove_tree
   # An older debootstrap that lacks trixie's script bootstraps it with sid's (the same one).
   script=/usr/share/debootstrap/scripts/trixie
@@ -129,6 +162,7 @@ setup() {
   version=$(in_tree wine --version 2>&1) ||
     { remove_tree; unavailable "Wine in the Debian 13 tree does not start: $version"; }
   make_wrappers
+  add_wow64
   size=$(du -sh "$tree" | cut -f1)
   echo "$version, $size" >"$base/.complete"
   echo "wine10: made the Debian 13 tree with $version in $(($(date +%s) - started)) s; $size" \
