@@ -10,6 +10,7 @@ namespace controls {
 namespace {
 
 constexpr char kWindowClass[] = "TamewinTrayCallback";
+constexpr UINT_PTR kRetryTimer = 1;
 
 // The notification area's icon size: per monitor where the system knows it (Windows 10 1607
 // and later), otherwise the system-wide small icon size.
@@ -101,6 +102,10 @@ class ZTray::Impl final : public win32::WindowBase {
 
   protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override {
+        if (msg == WM_TIMER && wParam == kRetryTimer) {
+            Sync();
+            return 0;
+        }
         if (msg == kCallbackMessage) {
             if (wParam == kIconId) {
                 OnIconMouse(static_cast<UINT>(lParam));
@@ -152,8 +157,18 @@ class ZTray::Impl final : public win32::WindowBase {
         data.uCallbackMessage = kCallbackMessage;
         data.hIcon = images_.Icon(number_, size);
         CopyToField(tip_, data.szTip, sizeof(data.szTip));
-        shown_ = ::Shell_NotifyIconA(NIM_MODIFY, &data) || ::Shell_NotifyIconA(NIM_ADD, &data);
+        shown_ = ShellNotifyIcon(NIM_MODIFY, &data) || ShellNotifyIcon(NIM_ADD, &data);
         shownSize_ = size;
+        SetRetrying(!shown_);
+    }
+
+    // A timer runs exactly while the icon is wanted and the shell has not taken it.
+    void SetRetrying(bool retry) {
+        if (retry) {
+            ::SetTimer(hwnd(), kRetryTimer, kRetryMs, nullptr);
+        } else {
+            ::KillTimer(hwnd(), kRetryTimer);
+        }
     }
 
     // Asks for the removal whatever the shell was last known to show: an add that timed out
@@ -161,7 +176,8 @@ class ZTray::Impl final : public win32::WindowBase {
     void Remove() {
         if (hwnd() != nullptr) {
             NOTIFYICONDATAA data = Identity();
-            ::Shell_NotifyIconA(NIM_DELETE, &data);
+            ShellNotifyIcon(NIM_DELETE, &data);
+            SetRetrying(false);
         }
         shown_ = false;
     }
@@ -175,6 +191,8 @@ class ZTray::Impl final : public win32::WindowBase {
     int16_t number_;
     UINT taskbarCreated_;
 };
+
+ZTray::ShellNotifyIconFn ZTray::ShellNotifyIcon = &::Shell_NotifyIconA;
 
 ZTray::ZTray(const ImageList& images, int16_t imagenumber)
     : impl_(std::make_unique<Impl>(*this, images, imagenumber)) {}
@@ -214,7 +232,7 @@ std::optional<RECT> ZTray::IconRect() const {
 
 void ZTray::ReturnFocus() const {
     NOTIFYICONDATAA data = impl_->Identity();
-    ::Shell_NotifyIconA(NIM_SETFOCUS, &data);
+    ShellNotifyIcon(NIM_SETFOCUS, &data);
 }
 
 }  // namespace controls

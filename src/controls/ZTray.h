@@ -4,10 +4,13 @@
 // removes it when the control is destroyed.
 //
 // IconVisible is what the program wants; whether the shell shows the icon follows it whenever
-// the shell is there to ask (it may not be, for a while, at log-on or after Explorer stopped).
+// the shell is there to ask. It may not be, for a while, at log-on or after Explorer stopped, or
+// it may be too busy to answer: while the icon is wanted and not shown, it is offered again
+// every few seconds.
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -50,8 +53,14 @@ class ZTray {
     // The icon's place on the screen, where the shell tells it.
     std::optional<RECT> IconRect() const;
     // Gives the keyboard focus back to the notification area, as after a menu of the icon
-    // closed without a choice.
+    // was cancelled from the keyboard.
     void ReturnFocus() const;
+
+    // How long the icon waits before it is offered again to a shell that refused it.
+    static constexpr UINT kRetryMs = 2000;
+    // The shell call every request goes through; ::Shell_NotifyIconA unless replaced.
+    using ShellNotifyIconFn = BOOL(WINAPI*)(DWORD, PNOTIFYICONDATAA);
+    static ShellNotifyIconFn ShellNotifyIcon;
 
   private:
     class Impl;

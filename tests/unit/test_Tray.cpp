@@ -73,3 +73,41 @@ TEST(ZTray, OnlyButtonReleasesRaiseMouseEventAndTaskbarCreatedBringsAWantedIconB
     tray.reset();
     EXPECT_FALSE(ShellHasIcon(wanted));
 }
+
+namespace {
+int g_refusals = 0;  // offers the shell still refuses
+int g_offers = 0;
+BOOL WINAPI BusyShell(DWORD message, PNOTIFYICONDATAA data) {
+    if (message == NIM_ADD || message == NIM_MODIFY) {
+        ++g_offers;
+        if (g_refusals > 0) {
+            --g_refusals;
+            return FALSE;
+        }
+    }
+    return ::Shell_NotifyIconA(message, data);
+}
+}  // namespace
+
+TEST(ZTray, AnIconTheShellRefusedIsOfferedAgainUntilTakenOrNoLongerWanted) {
+    ZTray::ShellNotifyIcon = &BusyShell;
+    ZTray tray(kImages, 3);
+    const HWND icon = tray.CallbackWindow();
+    g_refusals = 4;  // modify and add, twice: a shell busy at log-on
+    tray.SetIconVisible(true);
+    EXPECT_FALSE(ShellHasIcon(icon));
+    EXPECT_TRUE(PumpUntil([&] { return ShellHasIcon(icon); }));
+    int offers = g_offers;
+    testing_windows::Pump(ZTray::kRetryMs * 3 / 2);
+    EXPECT_EQ(g_offers, offers) << "offered again once shown";
+    // Refused, then switched off before the shell took it.
+    ASSERT_TRUE(ShellHasIcon(icon, NIM_DELETE));
+    g_refusals = 1000;
+    tray.SetToolTipText("tip");
+    tray.SetIconVisible(false);
+    offers = g_offers;
+    testing_windows::Pump(ZTray::kRetryMs * 3 / 2);
+    EXPECT_EQ(g_offers, offers) << "offered again once no longer wanted";
+    g_refusals = 0;
+    ZTray::ShellNotifyIcon = &::Shell_NotifyIconA;
+}
