@@ -1,9 +1,11 @@
 #include "ui/frmmain.h"
 
+#include <cstdio>
 #include <optional>
 #include <utility>
 
 #include "diagnostics/RuntimeError.h"
+#include "diagnostics/modTrace.h"
 #include "registry/WINAPI32.h"
 #include "resources/resource.h"
 #include "startup/Module1.h"
@@ -259,8 +261,16 @@ void frmmain::WinHook1_WindowActivated(HWND activated) {
     }
 }
 
+frmmain::PostMessageFn frmmain::PostClose = &::PostMessageA;
+
 void frmmain::ClosePopupWindow(HWND hwnd) const {
-    ::PostMessageA(hwnd, WM_CLOSE, 1, 1);
+    if (!PostClose(hwnd, WM_CLOSE, 1, 1)) {
+        const DWORD error = ::GetLastError();
+        char note[80];
+        std::snprintf(note, sizeof note, "WM_CLOSE refused for window &H%lX: error %lu",
+                      HandleToULong(hwnd), static_cast<unsigned long>(error));
+        modTrace::TraceNote("frmmain", "Sub ClosePopupWindow", note);
+    }
 }
 
 void frmmain::WinHook2_MouseEvent(int32_t x, int32_t y) {
@@ -284,7 +294,14 @@ void frmmain::Timer1_Timer() {
     const POINT at = MenuPosition();
     int32_t chosen = m_cMenu->ShowPopupMenu(at.x, at.y);
     if (chosen <= 0) {
-        ZTray1.ReturnFocus();  // as the shell asks of a menu closed without a choice
+        // Cancelled from the keyboard, the menu leaves this program in front: the focus goes
+        // back to the notification area, as the shell asks. A click into another window has
+        // put the focus there, and it stays.
+        const HWND front = ::GetForegroundWindow();
+        if (front != nullptr &&
+            ::GetWindowThreadProcessId(front, nullptr) == ::GetCurrentThreadId()) {
+            ZTray1.ReturnFocus();
+        }
         return;
     }
     if (m_cMenu->ItemData(chosen) == kWebLinkData) {

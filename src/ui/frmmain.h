@@ -64,8 +64,12 @@ class frmmain : public win32::WindowBase {
     void OpenWebLink(const std::string& address);
     void lbllink_Click();
 
-    // Asks a pop-up frame to close; does not wait for it.
+    // Asks a pop-up frame to close; does not wait for it. A request the system refuses (the
+    // frame's program runs with higher rights) is a trace line, since that pop-up stays.
     void ClosePopupWindow(HWND hwnd) const;
+    // The call that posts the request; ::PostMessageA unless replaced.
+    using PostMessageFn = BOOL(WINAPI*)(HWND, UINT, WPARAM, LPARAM);
+    static PostMessageFn PostClose;
 
     // The activation of a top-level window: closes every browser frame that was not open
     // when the program started.
