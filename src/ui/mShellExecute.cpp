@@ -1,17 +1,38 @@
 #include "ui/mShellExecute.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "diagnostics/RuntimeError.h"
+#include "diagnostics/modTrace.h"
+#include "ui/DesktopShell.h"
+#include "win32/Com.h"
+#include "win32/Handles.h"
 
 namespace mShellExecute {
 
+namespace {
+
+bool TokenIsElevated() {
+    win32::Handle token;
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    return ::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put()) &&
+           ::GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof(elevation),
+                                 &size) &&
+           elevation.TokenIsElevated != 0;
+}
+
+}  // namespace
+
 ShellExecuteFn ShellExecuteImpl = &::ShellExecuteA;
+RunsElevatedFn RunsElevated = &TokenIsElevated;
 
 namespace {
 
 // Shell results 0 to 32 that are failures become 0x80040418 + r unless the table says otherwise.
 constexpr int32_t kShellErrorBase = -2147220456;  // 0x80040418
+constexpr int32_t kOpened = 33;                   // the shell's first result that means success
 
 struct ErrorRow {
     int32_t result;
@@ -74,16 +95,31 @@ bool ShellOpen(const std::string& file, int32_t showCommand, const std::string& 
     if (NameContainsExe(file)) {
         showCommand = SW_HIDE;
     }
-    HINSTANCE code = nullptr;
+    // Nothing to pass: the caller's show command is not used, the ".EXE" rule neither.
     if (parameters.empty() && directory.empty()) {
-        // Nothing to pass: the caller's show command is not used, the ".EXE" rule neither.
-        code = ShellExecuteImpl(owner, verb.c_str(), file.c_str(), "", "", SW_SHOWNORMAL);
-    } else {
-        code = ShellExecuteImpl(owner, verb.c_str(), file.c_str(), parameters.c_str(),
-                                directory.c_str(), showCommand);
+        showCommand = SW_SHOWNORMAL;
     }
-    // The shell's result is a number in a handle's clothing; only its low 32 bits count.
-    const auto result = static_cast<int32_t>(reinterpret_cast<intptr_t>(code));
+    // The handler of an address may be a COM object, which needs an apartment on this thread.
+    const win32::ComApartment apartment;
+    int32_t result = 0;
+    if (RunsElevated()) {
+        const HRESULT hr = DesktopShell::Execute(file, parameters, directory, verb, showCommand);
+        result = SUCCEEDED(hr) ? kOpened : SE_ERR_ACCESSDENIED;
+        if (FAILED(hr)) {
+            char note[160];
+            std::snprintf(note, sizeof note,
+                          "not opened: this copy runs elevated, and the desktop's shell did not "
+                          "take the request (&H%08lX)",
+                          static_cast<unsigned long>(hr));
+            diagnostics::TryStep(
+                [&] { modTrace::TraceNote("mShellExecute", "Function ShellOpen", note); });
+        }
+    } else {
+        HINSTANCE code = ShellExecuteImpl(owner, verb.c_str(), file.c_str(), parameters.c_str(),
+                                          directory.c_str(), showCommand);
+        // The shell's result is a number in a handle's clothing; only its low 32 bits count.
+        result = static_cast<int32_t>(reinterpret_cast<intptr_t>(code));
+    }
     if (result > 32 || result < 0) {
         if (error != nullptr) {
             *error = ShellOpenError{};

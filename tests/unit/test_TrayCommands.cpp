@@ -1,13 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <objbase.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
+
 #include <utility>
 
 #include "TestWindows.h"
 #include "diagnostics/RuntimeError.h"
+#include "diagnostics/modTrace.h"
+#include "ui/DesktopShell.h"
 #include "ui/Maker.h"
 #include "ui/frmmain.h"
 #include "ui/mShellExecute.h"
@@ -16,9 +21,19 @@ namespace {
 
 INT_PTR g_openResult = 42;  // above 32: the shell opened it
 std::string g_opened;
+HRESULT g_apartmentAtOpen = E_FAIL;  // S_FALSE: the caller had joined an apartment
 HINSTANCE WINAPI RecordOpen(HWND, LPCSTR, LPCSTR file, LPCSTR, LPCSTR, INT) {
     g_opened = file;
+    g_apartmentAtOpen = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    if (SUCCEEDED(g_apartmentAtOpen)) {
+        ::CoUninitialize();
+    }
     return reinterpret_cast<HINSTANCE>(g_openResult);
+}
+std::vector<DWORD> g_shellCalls;
+BOOL WINAPI RecordShell(DWORD message, PNOTIFYICONDATAA data) {
+    g_shellCalls.push_back(message);
+    return ::Shell_NotifyIconA(message, data);
 }
 HWINEVENTHOOK WINAPI RefusedWinEventHook(DWORD, DWORD, HMODULE, WINEVENTPROC, DWORD, DWORD, DWORD) {
     return nullptr;
@@ -35,9 +50,11 @@ struct RefusedActivationHook {
 // Ticks through each test: closes an open menu, or acts in the About window and presses OK.
 bool g_menuWasOpen = false;
 std::function<void()> g_whileAboutIsOpen = [] {};
+std::function<void()> g_whileMenuIsOpen = [] {};
 void CALLBACK Dismiss(HWND, UINT, UINT_PTR, DWORD) {
     if (::IsWindowVisible(::FindWindowA("#32768", nullptr))) {
         g_menuWasOpen = true;
+        std::exchange(g_whileMenuIsOpen, [] {})();
         ::EndMenu();
     } else if (HWND about = ::FindWindowA(nullptr, "About IE Tamewin...")) {
         std::exchange(g_whileAboutIsOpen, [] {})();
@@ -56,11 +73,15 @@ class TrayCommands : public ::testing::Test {
     void SetUp() override {
         form.Load();
         mShellExecute::ShellExecuteImpl = &RecordOpen;
+        mShellExecute::RunsElevated = &Unelevated;  // as most users run it; Wine runs elevated
     }
     void TearDown() override {
         ::KillTimer(nullptr, timer);
         mShellExecute::ShellExecuteImpl = &::ShellExecuteA;
+        mShellExecute::RunsElevated = tokenElevated_;
     }
+    static bool Unelevated() { return false; }
+    const mShellExecute::RunsElevatedFn tokenElevated_ = mShellExecute::RunsElevated;
     // The activation hook, the mouse hook, and blocking as the menu and the tray show it.
     void ExpectState(bool hook1, bool hook2, const char* toolTip) {
         EXPECT_EQ(form.WinHook1.HookActive(), hook1);
@@ -128,6 +149,45 @@ TEST_F(TrayCommands, TheMenuPaintsItsSideBarForTheDpiItOpensAt) {
     controls::PopupMenu::MonitorDpi = systemDpi;
 }
 
+TEST_F(TrayCommands, OnlyAMenuCancelledInPlaceGivesTheFocusBackToTheNotificationArea) {
+    controls::ZTray::ShellNotifyIcon = &RecordShell;
+    testing_windows::ThreadWindow other("TamewinTestOther", "Another program");
+    other.Place(300, 300, 200, 100);
+    // Cancelled with this program still in front (as by Esc), then by a click into another
+    // program's window, which took the foreground and the focus.
+    for (bool clickedElsewhere : {false, true}) {
+        g_shellCalls.clear();
+        if (clickedElsewhere) {
+            g_whileMenuIsOpen = [&] { ::SetForegroundWindow(other.hwnd()); };
+        }
+        EXPECT_TRUE(RightClickTheIcon(form));
+        EXPECT_EQ(std::count(g_shellCalls.begin(), g_shellCalls.end(), DWORD{NIM_SETFOCUS}),
+                  clickedElsewhere ? 0 : 1);
+    }
+    EXPECT_EQ(::GetForegroundWindow(), other.hwnd());
+    controls::ZTray::ShellNotifyIcon = &::Shell_NotifyIconA;
+}
+
+BOOL WINAPI RefusedPost(HWND, UINT, WPARAM, LPARAM) {
+    ::SetLastError(ERROR_ACCESS_DENIED);  // what a window of higher integrity gives
+    return FALSE;
+}
+
+TEST_F(TrayCommands, AClosingTheSystemRefusesIsATraceLineNamingTheWindow) {
+    testing_windows::ThreadWindow viewer("TamewinTestViewer", "Tamewin Trace");
+    modTrace::TraceState = {};
+    ui::frmmain::PostClose = &RefusedPost;
+    form.ClosePopupWindow(reinterpret_cast<HWND>(0x1234));
+    ui::frmmain::PostClose = &::PostMessageA;
+    form.ClosePopupWindow(viewer.hwnd());
+    const std::vector<std::string> lines = viewer.texts();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(lines.back().find("WM_CLOSE refused for window &H1234: error 5"), std::string::npos)
+        << lines.back();
+    EXPECT_TRUE(testing_windows::PumpUntil([&] { return viewer.closes() == 1; }));
+    modTrace::TraceState = {};
+}
+
 TEST_F(TrayCommands, WithoutTheMenuOfAFailedLoadTheIconStillTellsTheState) {
     // The form's load failed: no window, no menu. Nothing that would use the menu may crash.
     ui::frmmain failed;
@@ -138,7 +198,8 @@ TEST_F(TrayCommands, WithoutTheMenuOfAFailedLoadTheIconStillTellsTheState) {
     EXPECT_EQ(failed.ZTray1.ImageNumber(), 4);
 }
 
-TEST(ShellOpen, FailuresGiveTheirOwnNumberAndMessageAndSuccessClearsThem) {
+TEST_F(TrayCommands, ShellOpenFailuresGiveTheirOwnNumberAndMessageAndSuccessClearsThem) {
+    mShellExecute::ShellExecuteImpl = &::ShellExecuteA;
     mShellExecute::ShellOpenError error;
     EXPECT_FALSE(mShellExecute::ShellOpen("C:\\tamewin-missing.txt", SW_SHOWDEFAULT, "", "", "open",
                                           {}, &error));
@@ -155,6 +216,42 @@ TEST(ShellOpen, FailuresGiveTheirOwnNumberAndMessageAndSuccessClearsThem) {
                   number == 0);
         EXPECT_EQ(error.Number, number) << result;
     }
+    EXPECT_EQ(g_apartmentAtOpen, S_FALSE) << "the shell is called from an apartment";
+    EXPECT_EQ(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK) << "and it is left";
+    ::CoUninitialize();
     g_openResult = 42;
+}
+
+TEST(ShellOpen, AnElevatedCopyHasTheDesktopsShellOpenItOrOpensNothing) {
+    mShellExecute::ShellExecuteImpl = &RecordOpen;
+    const auto tokenElevated = mShellExecute::RunsElevated;
+    mShellExecute::RunsElevated = [] { return true; };
+    g_opened.clear();
+    char folder[MAX_PATH];
+    ::GetTempPathA(MAX_PATH, folder);
+    const std::string mark = std::string(folder) + "tamewin-desktop-shell.txt";
+    ::DeleteFileA(mark.c_str());
+    // Explorer starts the program, with the desktop user's rights.
+    EXPECT_TRUE(
+        mShellExecute::ShellOpen("cmd.exe", 1, "/c echo opened>\"" + mark + "\"", "", "open", {}));
+    EXPECT_TRUE(testing_windows::PumpUntil(
+        [&] { return ::GetFileAttributesA(mark.c_str()) != INVALID_FILE_ATTRIBUTES; }));
+    ::DeleteFileA(mark.c_str());
+    // A desktop whose shell keeps no list of windows (another shell than Explorer): nothing
+    // opens, and the trace says why.
+    testing_windows::ThreadWindow viewer("TamewinTestViewer", "Tamewin Trace");
+    modTrace::TraceState = {};
+    DesktopShell::CreateInstance = [](REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID*) {
+        return REGDB_E_CLASSNOTREG;
+    };
+    mShellExecute::ShellOpenError error;
+    EXPECT_FALSE(mShellExecute::ShellOpen("https://example.com/", 1, "", "", "open", {}, &error));
+    DesktopShell::CreateInstance = &::CoCreateInstance;
+    EXPECT_EQ(error.Number, 75);
+    ASSERT_FALSE(viewer.texts().empty());
+    EXPECT_NE(viewer.texts().back().find("runs elevated"), std::string::npos);
+    EXPECT_EQ(g_opened, "") << "never opened with this program's own token";
+    modTrace::TraceState = {};
+    mShellExecute::RunsElevated = tokenElevated;
     mShellExecute::ShellExecuteImpl = &::ShellExecuteA;
 }
