@@ -222,6 +222,10 @@ TEST_F(TrayCommands, ShellOpenFailuresGiveTheirOwnNumberAndMessageAndSuccessClea
     g_openResult = 42;
 }
 
+HRESULT WINAPI NoShellWindows(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID*) {
+    return REGDB_E_CLASSNOTREG;
+}
+
 TEST(ShellOpen, AnElevatedCopyHasTheDesktopsShellOpenItOrOpensNothing) {
     mShellExecute::ShellExecuteImpl = &RecordOpen;
     const auto tokenElevated = mShellExecute::RunsElevated;
@@ -241,9 +245,7 @@ TEST(ShellOpen, AnElevatedCopyHasTheDesktopsShellOpenItOrOpensNothing) {
     // opens, and the trace says why.
     testing_windows::ThreadWindow viewer("TamewinTestViewer", "Tamewin Trace");
     modTrace::TraceState = {};
-    DesktopShell::CreateInstance = [](REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID*) {
-        return REGDB_E_CLASSNOTREG;
-    };
+    DesktopShell::CreateInstance = &NoShellWindows;
     mShellExecute::ShellOpenError error;
     EXPECT_FALSE(mShellExecute::ShellOpen("https://example.com/", 1, "", "", "open", {}, &error));
     DesktopShell::CreateInstance = &::CoCreateInstance;
