@@ -80,3 +80,65 @@ TEST(AboutWindow, ShowsCentredOnceAtATimeTakesLinkClicksAndClosesWithButtonEnter
     MSG msg{};
     EXPECT_TRUE(::PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) && msg.wParam == 7);
 }
+
+// The button and the link are placed and lettered for `dpi` (the design in twips, at whole
+// twips per pixel, as the form's pictures are), and lie whole inside the client area.
+static void ExpectLaidOutFor(HWND shown, int dpi) {
+    const int t = 1440 / dpi;
+    struct {
+        HWND control;
+        int left, top, width, height, size;  // twips, hundredths of a point
+    } const expected[] = {
+        {::GetDlgItem(shown, IDOK), 4080, 2400, 1260, 465, 825},
+        {::FindWindowExA(shown, nullptr, "SysLink", nullptr), 2520, 1680, 2775, 375, 975}};
+    RECT client{};
+    ::GetClientRect(shown, &client);
+    for (const auto& [control, left, top, width, height, size] : expected) {
+        RECT place{}, inside{};
+        ::GetWindowRect(control, &place);
+        ::MapWindowPoints(nullptr, shown, reinterpret_cast<POINT*>(&place), 2);
+        const RECT design{left / t, top / t, left / t + width / t, top / t + height / t};
+        EXPECT_TRUE(::EqualRect(&place, &design) && ::IntersectRect(&inside, &place, &client) &&
+                    ::EqualRect(&inside, &place))
+            << dpi << ": " << place.right << "," << place.bottom << " in " << client.right << ","
+            << client.bottom;
+        LOGFONTA font{};
+        ::GetObjectA(reinterpret_cast<HFONT>(::SendMessageA(control, WM_GETFONT, 0, 0)),
+                     sizeof(font), &font);
+        EXPECT_EQ(-font.lfHeight, ::MulDiv(size, dpi, 7200)) << dpi;
+    }
+}
+
+TEST(AboutWindow, IsLaidOutForTheDpiOfItsMonitorOnOpeningAndAtEachChange) {
+    static UINT monitorDpi = 96;
+    const auto systemDpi = frmAbout::WindowDpi;
+    frmAbout::WindowDpi = [](HWND) { return monitorDpi; };
+    frmAbout about;
+    const auto show = [&](UINT dpi, std::function<void(HWND)> action) {
+        monitorDpi = dpi;
+        g_action = std::move(action);
+        const UINT_PTR timer = ::SetTimer(nullptr, 0, 20, &Tick);
+        about.ShowModal(nullptr);
+        ::KillTimer(nullptr, timer);
+    };
+    RECT frames[2]{};  // at 96 and 144 DPI
+    for (int dpi : {96, 144}) {
+        show(dpi, [&, dpi](HWND shown) {
+            ExpectLaidOutFor(shown, dpi);
+            ::GetWindowRect(shown, &frames[dpi / 144]);
+        });
+    }
+    // Moved to a monitor of the other DPI, and back: the rectangles the system suggests.
+    show(144, [&](HWND shown) {
+        for (int dpi : {96, 144}) {
+            RECT suggested = frames[dpi / 144], frame{};
+            ::OffsetRect(&suggested, 7, 5);
+            ::SendMessageA(shown, WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                           reinterpret_cast<LPARAM>(&suggested));
+            ::GetWindowRect(shown, &frame);
+            EXPECT_TRUE(::EqualRect(&frame, &suggested)) << dpi;
+            ExpectLaidOutFor(shown, dpi);
+        }
+    });
+    frmAbout::WindowDpi = systemDpi;
+}
