@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "controls/PictureBox.h"
 #include "controls/SystemProc.h"
 
 namespace controls {
@@ -52,6 +53,16 @@ HICON ImageList::Icon(int number, int size) const {
         found = icons_.emplace(key, win32::Icon(LoadSized(module_, ids_[number - 1], size))).first;
     }
     return found->second.get();
+}
+
+int ImageList::SmallIconSizeAt(UINT dpi) {
+    using GetSystemMetricsForDpiFn = int(WINAPI*)(int, UINT);
+    static const auto metricsForDpi =
+        SystemProc<GetSystemMetricsForDpiFn>("user32.dll", "GetSystemMetricsForDpi");
+    const int size = metricsForDpi != nullptr ? metricsForDpi(SM_CXSMICON, dpi) : 0;
+    return size > 0 ? size
+                    : ::MulDiv(::GetSystemMetrics(SM_CXSMICON), static_cast<int>(dpi),
+                               static_cast<int>(ScreenDpi()));
 }
 
 HIMAGELIST ImageList::Handle(int size) const {

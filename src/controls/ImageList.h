@@ -29,6 +29,10 @@ class ImageList {
     // placeholder so that the indexes keep their places. Null when the list cannot be made.
     HIMAGELIST Handle(int size) const;
 
+    // The system's small icon size at `dpi`: as the system gives it for that DPI from Windows
+    // 10 1607 on, before that its one size scaled from the screen's DPI.
+    static int SmallIconSizeAt(UINT dpi);
+
   private:
     std::vector<WORD> ids_;
     HMODULE module_;

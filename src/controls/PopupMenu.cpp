@@ -656,6 +656,10 @@ void PopupMenu::SetImageSource(HIMAGELIST images) {
     impl_->images = images;
 }
 
+HIMAGELIST PopupMenu::ImageSource() const {
+    return impl_->images;
+}
+
 int32_t PopupMenu::AddItem(const std::string& caption, int32_t itemData, int32_t parent,
                            int32_t iconIndex, bool checked, const std::string& key) {
     Item item;

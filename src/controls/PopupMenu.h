@@ -33,6 +33,7 @@ class PopupMenu {
     void SetOwnerWindow(HWND owner);
     HWND OwnerWindow() const;
     void SetImageSource(HIMAGELIST images);  // icon index n is image n of the list, from 1
+    HIMAGELIST ImageSource() const;
 
     // parent 0 = top level, otherwise a command item of the top level, which then opens a
     // submenu (one level deep); iconIndex -1 = none. Returns the new item's index.

@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "controls/PictureBox.h"
+#include "controls/SystemProc.h"
 #include "diagnostics/RuntimeError.h"
 #include "resources/resource.h"
 #include "ui/Maker.h"
@@ -18,6 +19,8 @@ constexpr char kClassName[] = "TamewinAbout";
 constexpr char kCaption[] = "About IE Tamewin...";
 constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME;
+constexpr UINT kGetDpiScaledSize = 0x02E4;  // WM_GETDPISCALEDSIZE (Windows 10 1703 on)
+constexpr int kPictureDpi = 96;             // the DPI the pictures' own size is meant for
 
 constexpr COLORREF kRed = RGB(255, 0, 0);
 constexpr COLORREF kWhite = RGB(255, 255, 255);
@@ -73,15 +76,40 @@ RECT ToPixels(const TwipRect& twips, int perPixelX, int perPixelY) {
     return RECT{x, y, x + twips.width / perPixelX, y + twips.height / perPixelY};
 }
 
-win32::Font MakeArial(int size, bool bold, bool underline, int logPixelsY) {
+win32::Font MakeArial(int size, bool bold, bool underline, UINT dpi) {
     LOGFONTA font{};
-    font.lfHeight = -::MulDiv(size, logPixelsY, 7200);
+    font.lfHeight = -::MulDiv(size, static_cast<int>(dpi), 7200);
     font.lfWeight = bold ? FW_BOLD : FW_NORMAL;
     font.lfUnderline = underline ? TRUE : FALSE;
     font.lfCharSet = DEFAULT_CHARSET;
     static constexpr char kFace[] = "Arial";
     std::copy(std::begin(kFace), std::end(kFace), font.lfFaceName);
     return win32::Font(::CreateFontIndirectA(&font));
+}
+
+// GetDpiForWindow exists from Windows 10 1607 on; before that (and where it cannot tell) every
+// window has the screen's DPI.
+UINT SystemWindowDpi(HWND window) {
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    static const auto dpiForWindow =
+        controls::SystemProc<GetDpiForWindowFn>("user32.dll", "GetDpiForWindow");
+    const UINT dpi = dpiForWindow != nullptr ? dpiForWindow(window) : 0;
+    return dpi != 0 ? dpi : controls::ScreenDpi();
+}
+
+// The window's size for the design's client area at `dpi`: its frame at that DPI where the
+// system can say (AdjustWindowRectExForDpi, Windows 10 1607 on), else the frame of the one DPI
+// there is.
+SIZE FrameSize(UINT dpi) {
+    using AdjustForDpiFn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+    static const auto adjustForDpi =
+        controls::SystemProc<AdjustForDpiFn>("user32.dll", "AdjustWindowRectExForDpi");
+    const controls::TwipsPerPixel scale = controls::TwipsPerPixelAt(dpi);
+    RECT frame{0, 0, kClientWidth / scale.x, kClientHeight / scale.y};
+    if (adjustForDpi == nullptr || !adjustForDpi(&frame, kStyle, FALSE, kExStyle, dpi)) {
+        ::AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
+    }
+    return SIZE{frame.right - frame.left, frame.bottom - frame.top};
 }
 
 // Centred in the work area of the monitor under the pointer; a window larger than that area
@@ -98,8 +126,9 @@ POINT CentreOnPointerMonitor(int width, int height) {
     return POINT{std::max(work.left, x), std::max(work.top, y)};
 }
 
-// Draws a bitmap into `place`: stretched to fill it, or at its own size, cut at the edges.
-void DrawPicture(HDC dc, HBITMAP picture, const RECT& place, bool stretch) {
+// Draws a bitmap into `place`: stretched to fill it, or at its own size made larger or smaller
+// from the pictures' DPI to `dpi`, cut at the edges.
+void DrawPicture(HDC dc, HBITMAP picture, const RECT& place, bool stretch, UINT dpi) {
     if (picture == nullptr) {
         return;
     }
@@ -107,17 +136,22 @@ void DrawPicture(HDC dc, HBITMAP picture, const RECT& place, bool stretch) {
     ::GetObjectA(picture, sizeof(size), &size);
     win32::MemoryDc source(::CreateCompatibleDC(dc));
     win32::SelectGuard select(source.get(), picture);
-    const int width = place.right - place.left;
-    const int height = place.bottom - place.top;
-    if (stretch) {
-        ::SetStretchBltMode(dc, HALFTONE);
-        ::SetBrushOrgEx(dc, 0, 0, nullptr);
-        ::StretchBlt(dc, place.left, place.top, width, height, source.get(), 0, 0, size.bmWidth,
-                     size.bmHeight, SRCCOPY);
-    } else {
-        ::BitBlt(dc, place.left, place.top, std::min<int>(width, size.bmWidth),
-                 std::min<int>(height, size.bmHeight), source.get(), 0, 0, SRCCOPY);
+    const int placeWidth = place.right - place.left;
+    const int placeHeight = place.bottom - place.top;
+    const int shownWidth =
+        stretch ? placeWidth : ::MulDiv(size.bmWidth, static_cast<int>(dpi), kPictureDpi);
+    const int shownHeight =
+        stretch ? placeHeight : ::MulDiv(size.bmHeight, static_cast<int>(dpi), kPictureDpi);
+    const int width = std::min(placeWidth, shownWidth);
+    const int height = std::min(placeHeight, shownHeight);
+    if (width <= 0 || height <= 0) {
+        return;
     }
+    ::SetStretchBltMode(dc, HALFTONE);
+    ::SetBrushOrgEx(dc, 0, 0, nullptr);
+    ::StretchBlt(dc, place.left, place.top, width, height, source.get(), 0, 0,
+                 ::MulDiv(width, size.bmWidth, shownWidth),
+                 ::MulDiv(height, size.bmHeight, shownHeight), SRCCOPY);
 }
 
 HBITMAP LoadBitmapResource(HMODULE module, int id) {
@@ -140,6 +174,8 @@ class PaintScope {
 };
 
 }  // namespace
+
+frmAbout::WindowDpiFn frmAbout::WindowDpi = &SystemWindowDpi;
 
 frmAbout::~frmAbout() {
     Destroy();
@@ -169,29 +205,51 @@ void frmAbout::ShowModal(HWND owner) {
 
 bool frmAbout::CreateForm(HWND owner) {
     lastFocus_ = nullptr;
-    const controls::TwipsPerPixel scale = controls::ScreenTwipsPerPixel();
-    twipsPerPixelX_ = scale.x;
-    twipsPerPixelY_ = scale.y;
-
-    RECT frame{0, 0, kClientWidth / twipsPerPixelX_, kClientHeight / twipsPerPixelY_};
-    ::AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
-    const POINT at = CentreOnPointerMonitor(width, height);
-    if (!Create(kClassName, kExStyle, kStyle, kCaption, owner, at.x, at.y, width, height)) {
+    // Made on the monitor it shows on, so that the system gives it that monitor's DPI; laid out
+    // and sized for that DPI then.
+    const POINT centre = CentreOnPointerMonitor(0, 0);
+    if (!Create(kClassName, kExStyle, kStyle, kCaption, owner, centre.x, centre.y, 1, 1)) {
         return false;
     }
-    CreateFonts(static_cast<int>(controls::ScreenDpi()));
     background_.reset(::CreateSolidBrush(kRed));
-
-    const RECT button = ToPixels(kCmdOK, twipsPerPixelX_, twipsPerPixelY_);
-    cmdOK_ = ::CreateWindowExA(
-        0, "BUTTON", "&OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, button.left,
-        button.top, button.right - button.left, button.bottom - button.top, hwnd(),
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDOK)), ::GetModuleHandleA(nullptr), nullptr);
-    ::SendMessageA(cmdOK_, WM_SETFONT, reinterpret_cast<WPARAM>(buttonFont_.get()), FALSE);
+    cmdOK_ =
+        ::CreateWindowExA(0, "BUTTON", "&OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
+                          0, 0, 0, 0, hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDOK)),
+                          ::GetModuleHandleA(nullptr), nullptr);
     CreateLinkControl();
+    Layout(WindowDpi(hwnd()));
+    const SIZE frame = FrameSize(dpi_);
+    const POINT at = CentreOnPointerMonitor(frame.cx, frame.cy);
+    ::SetWindowPos(hwnd(), nullptr, at.x, at.y, frame.cx, frame.cy, SWP_NOZORDER | SWP_NOACTIVATE);
     return true;
+}
+
+void frmAbout::Layout(UINT dpi) {
+    dpi_ = dpi;
+    const controls::TwipsPerPixel scale = controls::TwipsPerPixelAt(dpi);
+    twipsPerPixelX_ = scale.x;
+    twipsPerPixelY_ = scale.y;
+    static_assert(std::size(kLabels) == static_cast<size_t>(kLabelCount));
+    std::array<win32::Font, kLabelCount> labelFonts;
+    for (int i = 0; i < kLabelCount; ++i) {
+        const LabelDesign& label = kLabels[i];
+        labelFonts[i] = MakeArial(label.size, label.bold, label.underline, dpi);
+    }
+    win32::Font buttonFont = MakeArial(kButtonFontSize, false, false, dpi);
+    // The controls are given the new fonts before the old ones are deleted.
+    const auto place = [this](HWND control, const TwipRect& twips, const win32::Font& font) {
+        const RECT r = ToPixels(twips, twipsPerPixelX_, twipsPerPixelY_);
+        ::SetWindowPos(control, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+        ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
+    };
+    place(cmdOK_, kCmdOK, buttonFont);
+    if (link_ != nullptr) {
+        place(link_, kLabels[lbllink].place, labelFonts[lbllink]);
+    }
+    labelFonts_ = std::move(labelFonts);
+    buttonFont_ = std::move(buttonFont);
+    ::InvalidateRect(hwnd(), nullptr, FALSE);
 }
 
 void frmAbout::CreateLinkControl() {
@@ -199,15 +257,10 @@ void frmAbout::CreateLinkControl() {
     // readers know its role and read its text; the form still paints it and takes its clicks.
     INITCOMMONCONTROLSEX links{sizeof(links), ICC_LINK_CLASS};
     ::InitCommonControlsEx(&links);
-    const RECT place = ToPixels(kLabels[lbllink].place, twipsPerPixelX_, twipsPerPixelY_);
     const std::string markup = "<a>" + std::string(LinkText()) + "</a>";
-    link_ =
-        ::CreateWindowExA(0, "SysLink", markup.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP,
-                          place.left, place.top, place.right - place.left, place.bottom - place.top,
-                          hwnd(), nullptr, ::GetModuleHandleA(nullptr), nullptr);
+    link_ = ::CreateWindowExA(0, "SysLink", markup.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0,
+                              0, 0, 0, hwnd(), nullptr, ::GetModuleHandleA(nullptr), nullptr);
     if (link_ != nullptr) {
-        ::SendMessageA(link_, WM_SETFONT, reinterpret_cast<WPARAM>(labelFonts_[lbllink].get()),
-                       FALSE);
         ::SetWindowSubclass(link_, &frmAbout::LinkProc, 0, reinterpret_cast<DWORD_PTR>(this));
     }
 }
@@ -263,15 +316,6 @@ LRESULT CALLBACK frmAbout::LinkProc(HWND link, UINT msg, WPARAM wParam, LPARAM l
             break;
     }
     return ::DefSubclassProc(link, msg, wParam, lParam);
-}
-
-void frmAbout::CreateFonts(int logPixelsY) {
-    static_assert(std::size(kLabels) == static_cast<size_t>(kLabelCount));
-    for (int i = 0; i < kLabelCount; ++i) {
-        const LabelDesign& label = kLabels[i];
-        labelFonts_[i] = MakeArial(label.size, label.bold, label.underline, logPixelsY);
-    }
-    buttonFont_ = MakeArial(kButtonFontSize, false, false, logPixelsY);
 }
 
 void frmAbout::Form_Load() {
@@ -360,8 +404,9 @@ void frmAbout::DrawForm(HDC dc) const {
     RECT client{};
     ::GetClientRect(hwnd(), &client);
     ::FillRect(dc, &client, background_.get());
-    DrawPicture(dc, image2_.get(), ToPixels(kImage2, twipsPerPixelX_, twipsPerPixelY_), true);
-    DrawPicture(dc, image1_.get(), ToPixels(kImage1, twipsPerPixelX_, twipsPerPixelY_), false);
+    DrawPicture(dc, image2_.get(), ToPixels(kImage2, twipsPerPixelX_, twipsPerPixelY_), true, dpi_);
+    DrawPicture(dc, image1_.get(), ToPixels(kImage1, twipsPerPixelX_, twipsPerPixelY_), false,
+                dpi_);
 
     // Line1: a grey line on the upper row of a white one two pixels wide, an etched rule.
     const int y = kLine1Y / twipsPerPixelY_;
@@ -412,6 +457,20 @@ LRESULT frmAbout::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
                 return 0;
             }
             break;
+        case WM_DPICHANGED: {
+            // Moved to a monitor of another scale, or the scale changed: laid out anew, in the
+            // rectangle the system suggests (of the size asked for below where it asks).
+            Layout(HIWORD(wParam));
+            const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
+            ::SetWindowPos(hwnd(), nullptr, suggested.left, suggested.top,
+                           suggested.right - suggested.left, suggested.bottom - suggested.top,
+                           SWP_NOZORDER | SWP_NOACTIVATE);
+            return 0;
+        }
+        case kGetDpiScaledSize:
+            // The layout's own size at the new DPI, not the old size scaled, which rounds.
+            *reinterpret_cast<SIZE*>(lParam) = FrameSize(static_cast<UINT>(wParam));
+            return TRUE;
         case DM_GETDEFID:
             return MAKELRESULT(IDOK, DC_HASDEFID);
         case WM_COMMAND:

@@ -33,6 +33,13 @@ class frmAbout : public win32::WindowBase {
     // The version label as the load set it ("Version 1.1.4").
     const std::string& VersionText() const { return versionText_; }
 
+    // The DPI a window is drawn at, as the system gives it: per monitor from Windows 10 1607
+    // on, the screen's before. The window is laid out for it when it opens and again at each
+    // WM_DPICHANGED; tests put another in its place to open it on a monitor their display
+    // lacks.
+    using WindowDpiFn = UINT (*)(HWND window);
+    static WindowDpiFn WindowDpi;
+
   protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
@@ -40,7 +47,8 @@ class frmAbout : public win32::WindowBase {
     enum Label { Label1, lblTitle, lblVersion, lbllink, kLabelCount };
 
     bool CreateForm(HWND owner);
-    void CreateFonts(int logPixelsY);
+    // Scale, fonts and the controls' places for `dpi`; the window's own size is the caller's.
+    void Layout(UINT dpi);
     void Form_Load();
     void RunModalLoop();
     void cmdOK_Click();
@@ -59,6 +67,7 @@ class frmAbout : public win32::WindowBase {
     HWND cmdOK_ = nullptr;      // child window: goes with the form
     HWND link_ = nullptr;       // the link's keyboard and accessibility face; a child, too
     HWND lastFocus_ = nullptr;  // the child that had the focus when the form was left
+    UINT dpi_ = 96;
     int twipsPerPixelX_ = 15;
     int twipsPerPixelY_ = 15;
     std::array<win32::Font, kLabelCount> labelFonts_;

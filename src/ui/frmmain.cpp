@@ -93,7 +93,6 @@ void frmmain::Form_Load() {
 void frmmain::BuildTrayMenu() {
     m_cMenu = std::make_unique<controls::PopupMenu>();
     m_cMenu->SetOwnerWindow(hwnd());
-    m_cMenu->SetImageSource(ilsIcons16.Handle(::GetSystemMetrics(SM_CXSMICON)));
     m_cMenu->MeasureItem = [this](int32_t index, int32_t& width, int32_t& height) {
         m_cMenu_MeasureItem(index, width, height);
     };
@@ -126,6 +125,8 @@ void frmmain::PaintSideBar() {
     // Painted for the DPI the menu's items are measured at; the DPI first, so that measuring
     // the items from here does not paint again.
     sideBarDpi_ = m_cMenu->Dpi();
+    // The icons too, loaded at the size for that DPI: the system's own size would be stretched.
+    m_cMenu->SetImageSource(ilsIcons16.Handle(controls::ImageList::SmallIconSizeAt(sideBarDpi_)));
     picSideBar.SetTwipsPerPixel(controls::TwipsPerPixelAt(sideBarDpi_));
     picSideBar.SetWidthTwips(kSideBarWidthTwips);
     // The side bar runs the height of the top-level items.

@@ -73,13 +73,14 @@ class TraySlot:
 class Session:
     """One Xvfb display and one running wineserver for the shared end-to-end prefix."""
 
-    def __init__(self):
+    def __init__(self, prefix=PREFIX, log_pixels=None):
+        self.prefix, self.log_pixels = prefix, log_pixels  # the system DPI, where not Wine's own
         self.procs, self.xvfb, self.env = [], None, None
         self.shots = Path(tempfile.mkdtemp(prefix="tamewin-e2e-"))
         self.browser_log = self.shots / "browser.log"
 
     def open(self):
-        subprocess.run([str(ROOT / "scripts" / "wine-prefix.sh"), str(PREFIX)], check=True)
+        subprocess.run([str(ROOT / "scripts" / "wine-prefix.sh"), str(self.prefix)], check=True)
         read_fd, write_fd = os.pipe()
         self.xvfb = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24",
@@ -90,9 +91,13 @@ class Session:
             display = f.readline().strip()
         if not display:
             raise RuntimeError("Xvfb did not start")
-        self.env = dict(os.environ, DISPLAY=f":{display}", WINEPREFIX=str(PREFIX),
+        self.env = dict(os.environ, DISPLAY=f":{display}", WINEPREFIX=str(self.prefix),
                         WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
                         TAMEWIN_BROWSER_LOG=windows_path(self.browser_log))
+        if self.log_pixels:  # where Wine reads the system DPI at each program's start
+            subprocess.run(["wine", "reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels",
+                            "/t", "REG_DWORD", "/d", str(self.log_pixels), "/f"], env=self.env,
+                           check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.start(BIN / "tests" / "tameprobe.exe", "hold")
         # The desktop with its taskbar comes up with the first program.
         wait_for(lambda: self.find_windows(cls="Shell_TrayWnd", visible=True), timeout=60,
@@ -225,8 +230,10 @@ class Session:
 class E2ETestCase(unittest.TestCase):
     """A fresh session per test, with the program's registry keys cleared first."""
 
+    SESSION = {}  # arguments of the test's Session
+
     def setUp(self):
-        self.s = Session()
+        self.s = Session(**self.SESSION)
         self.addCleanup(self.s.close)  # also when the session fails to come up
         self.s.open()
         self.s.probe("regdeletetree", "HKCU\\" + INSTANCES,

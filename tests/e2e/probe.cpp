@@ -206,6 +206,14 @@ int main(int argc, char** argv) {
     const std::string cmd = argc >= 2 ? argv[1] : "";
     if (cmd == "windows") {
         ::EnumWindows(&PrintTopLevel, 0);
+    } else if (cmd == "children" && argc >= 3) {
+        // The window's client area on the screen, then its child windows.
+        const HWND parent = ParseHwnd(argv[2]);
+        RECT r{};
+        ::GetClientRect(parent, &r);
+        ::MapWindowPoints(parent, nullptr, reinterpret_cast<POINT*>(&r), 2);
+        std::printf("%ld\t%ld\t%ld\t%ld\n", r.left, r.top, r.right, r.bottom);
+        ::EnumChildWindows(parent, &PrintTopLevel, 0);
     } else if (cmd == "trayslots") {
         PrintTraySlots();
     } else if (cmd == "post" && argc >= 4) {
@@ -261,12 +269,13 @@ int main(int argc, char** argv) {
     } else if (cmd.rfind("reg", 0) == 0 && argc >= 3) {
         return Registry(argc, argv);
     } else {
-        std::fprintf(stderr,
-                     "usage: tameprobe windows | trayslots | post HWND MSG [WPARAM LPARAM] |\n"
-                     "  send HWND MSG WPARAM | pixel X Y | activate HWND | "
-                     "notifyforeground HWND | foreground | sentinel FILE |\n"
-                     "  hookloaded | processes | regvalues KEY | regset KEY NAME DATA |\n"
-                     "  regdeletetree KEY... | regdeny KEY... | hold\n");
+        std::fprintf(
+            stderr,
+            "usage: tameprobe windows | children HWND | trayslots |\n"
+            "  post HWND MSG [WPARAM LPARAM] | send HWND MSG WPARAM | pixel X Y | activate HWND | "
+            "notifyforeground HWND | foreground | sentinel FILE |\n"
+            "  hookloaded | processes | regvalues KEY | regset KEY NAME DATA |\n"
+            "  regdeletetree KEY... | regdeny KEY... | hold\n");
         return 2;
     }
     std::fflush(stdout);

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <stdexcept>
+#include <tuple>
 #include <string>
 #include <utility>
 
@@ -79,4 +80,56 @@ TEST(AboutWindow, ShowsCentredOnceAtATimeTakesLinkClicksAndClosesWithButtonEnter
     EXPECT_EQ(clicks, 1);
     MSG msg{};
     EXPECT_TRUE(::PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) && msg.wParam == 7);
+}
+
+// The button and the link placed and lettered for `dpi` (the design's twips at whole twips per
+// pixel, as the pictures are), whole inside the client area.
+static void ExpectLaidOutFor(HWND shown, int dpi) {
+    const int t = 1440 / dpi;
+    RECT client{}, place{}, inside{};
+    ::GetClientRect(shown, &client);
+    for (auto [control, l, top, w, h, size] :
+         {std::tuple{::GetDlgItem(shown, IDOK), 4080, 2400, 1260, 465, 825},
+          {::FindWindowExA(shown, nullptr, "SysLink", nullptr), 2520, 1680, 2775, 375, 975}}) {
+        const RECT want{l / t, top / t, l / t + w / t, top / t + h / t};
+        ::GetWindowRect(control, &place);
+        ::MapWindowPoints(nullptr, shown, reinterpret_cast<POINT*>(&place), 2);
+        EXPECT_TRUE(::EqualRect(&place, &want) && ::IntersectRect(&inside, &place, &client) &&
+                    ::EqualRect(&inside, &place))
+            << dpi;
+        LOGFONTA font{};
+        ::GetObjectA(reinterpret_cast<HFONT>(::SendMessageA(control, WM_GETFONT, 0, 0)),
+                     sizeof(font), &font);
+        EXPECT_EQ(-font.lfHeight, ::MulDiv(size, dpi, 7200)) << dpi;
+    }
+}
+
+TEST(AboutWindow, IsLaidOutForTheDpiOfItsMonitorOnOpeningAndAtEachChange) {
+    static int monitorDpi = 96;
+    const auto systemDpi =
+        std::exchange(frmAbout::WindowDpi, [](HWND) { return static_cast<UINT>(monitorDpi); });
+    frmAbout about;
+    RECT frames[2]{};               // at 96 and 144 DPI
+    for (int dpi : {96, 144, 0}) {  // opened at 96, at 144, then at 144 and moved (0)
+        monitorDpi = dpi != 0 ? dpi : 144;
+        g_action = [&, dpi](HWND shown) {
+            if (dpi != 0) {
+                ExpectLaidOutFor(shown, dpi);
+                return (void)::GetWindowRect(shown, &frames[dpi / 144]);
+            }
+            // Moved to a monitor of the other DPI, and back: the rectangles the system suggests.
+            for (int to : {96, 144}) {
+                RECT suggested = frames[to / 144], frame{};
+                ::OffsetRect(&suggested, 7, 5);
+                ::SendMessageA(shown, WM_DPICHANGED, MAKEWPARAM(to, to),
+                               reinterpret_cast<LPARAM>(&suggested));
+                EXPECT_TRUE(::GetWindowRect(shown, &frame) && ::EqualRect(&frame, &suggested));
+                ExpectLaidOutFor(shown, to);
+            }
+        };
+        const UINT_PTR timer = ::SetTimer(nullptr, 0, 20, &Tick);
+        about.ShowModal(nullptr);
+        ::KillTimer(nullptr, timer);
+    }
+    frmAbout::WindowDpi = systemDpi;
 }

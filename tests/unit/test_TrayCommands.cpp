@@ -145,6 +145,9 @@ TEST_F(TrayCommands, TheMenuPaintsItsSideBarForTheDpiItOpensAt) {
         EXPECT_EQ(form.picSideBar.HeightPixels(), height) << dpi;
         EXPECT_EQ(form.picSideBar.WidthPixels(), static_cast<int32_t>(255 * dpi / 1440)) << dpi;
         EXPECT_EQ(::GetPixel(form.picSideBar.hDC(), 0, 0) == RGB(1, 2, 3), !repainted) << dpi;
+        int icon = 0, unused = 0;  // icons of the menu's size, not stretched ones
+        ::ImageList_GetIconSize(form.m_cMenu->ImageSource(), &icon, &unused);
+        EXPECT_EQ(icon, static_cast<int>(16 * dpi / 96)) << dpi;
     }
     controls::PopupMenu::MonitorDpi = systemDpi;
 }
