@@ -153,6 +153,10 @@ std::optional<std::vector<std::string>> EnumKeyValues(const std::string& rootKey
                     continue;
                 }
                 if (rc != ERROR_SUCCESS) {
+                    // A list cut short would pass for the whole register.
+                    if (rc != ERROR_NO_MORE_ITEMS) {
+                        names.reset();
+                    }
                     break;
                 }
                 names->emplace_back(name.data(), length);

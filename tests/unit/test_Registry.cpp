@@ -38,16 +38,17 @@ void Put(const std::string& name, DWORD type, const void* data, DWORD size) {
               ERROR_SUCCESS);
 }
 
-// Injected failures: the key will not open, as for a standard user; a longer name is added
-// during the listing (index 1 reports "more data" once).
+// Injected failures: the key will not open, as for a standard user; the listing's index 1
+// answers once with g_atIndex1 (a longer name added meanwhile: "more data"; or an error).
 LONG WINAPI DeniedOpen(HKEY, LPCSTR, DWORD, REGSAM, PHKEY) {
     return ERROR_ACCESS_DENIED;
 }
-bool g_grow = false;
-LONG WINAPI GrowingEnumValue(HKEY key, DWORD index, LPSTR name, LPDWORD length, LPDWORD reserved,
-                             LPDWORD type, LPBYTE data, LPDWORD dataSize) {
-    return index == 1 && std::exchange(g_grow, false)
-               ? ERROR_MORE_DATA
+LONG g_atIndex1 = ERROR_SUCCESS;
+LONG WINAPI InjectedEnumValue(HKEY key, DWORD index, LPSTR name, LPDWORD length, LPDWORD reserved,
+                              LPDWORD type, LPBYTE data, LPDWORD dataSize) {
+    const LONG injected = index == 1 ? std::exchange(g_atIndex1, ERROR_SUCCESS) : ERROR_SUCCESS;
+    return injected != ERROR_SUCCESS
+               ? injected
                : ::RegEnumValueA(key, index, name, length, reserved, type, data, dataSize);
 }
 
@@ -126,7 +127,7 @@ TEST_F(Registry, WithoutAccessGivesTheDefaultAndNeverCreatesOverAnUnreadableKey)
     EXPECT_FALSE(WINAPI32::EnumKeyValues(kLocalMachine, kKey).has_value());
 }
 
-TEST_F(Registry, ListsEveryNameHoweverLongAndDeletesOnlyTheNamedOne) {
+TEST_F(Registry, ListsEveryNameHoweverLongOrNoneAfterAnErrorAndDeletesOnlyTheNamedOne) {
     const std::string longName(3000, 'n');
     for (const std::string& name : {std::string("7"), std::string("abc"), longName}) {
         Put(name, REG_SZ, "0", 2);
@@ -134,9 +135,12 @@ TEST_F(Registry, ListsEveryNameHoweverLongAndDeletesOnlyTheNamedOne) {
     WINAPI32::DeleteRegString(kLocalMachine, kKey, "7");
     const std::vector<std::string> rest{"abc", longName};
     EXPECT_EQ(WINAPI32::EnumKeyValues(kLocalMachine, kKey), rest);
-    g_grow = true;
-    WINAPI32::Api.EnumValue = &GrowingEnumValue;
+    WINAPI32::Api.EnumValue = &InjectedEnumValue;
+    g_atIndex1 = ERROR_MORE_DATA;
     EXPECT_EQ(WINAPI32::EnumKeyValues(kLocalMachine, kKey), rest);
+    // Half a register would leave the frames named in the other half unprotected.
+    g_atIndex1 = ERROR_NOT_ENOUGH_MEMORY;
+    EXPECT_FALSE(WINAPI32::EnumKeyValues(kLocalMachine, kKey).has_value());
 }
 
 TEST_F(StartUp, DeniedAccessEndsOnlyACopyWhoseMutexIsDenied) {
