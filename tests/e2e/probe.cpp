@@ -163,15 +163,31 @@ LRESULT CALLBACK SentinelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     return 0;
 }
 
-int Sentinel(const char* countFile) {
-    g_sentinelFile = countFile;
+// A stand-in for a running copy of the program, for the remover: it ends 3 s after it is
+// asked to, or, with "stays", never.
+bool g_copyStays = false;
+
+LRESULT CALLBACK CopyProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_CLOSE) {
+        if (!g_copyStays) {
+            ::SetTimer(hwnd, 1, 3000, nullptr);
+        }
+        return 0;
+    }
+    if (msg == WM_TIMER) {
+        ::PostQuitMessage(0);
+    }
+    return ::DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+int RunWindow(const char* cls, const char* title, WNDPROC proc) {
     WNDCLASSA wc{};
-    wc.lpfnWndProc = &SentinelProc;
+    wc.lpfnWndProc = proc;
     wc.hInstance = ::GetModuleHandleA(nullptr);
-    wc.lpszClassName = "IEFrame";
+    wc.lpszClassName = cls;
     ::RegisterClassA(&wc);
-    if (::CreateWindowExA(0, "IEFrame", "scan counter", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
-                          nullptr, nullptr, wc.hInstance, nullptr) == nullptr) {
+    if (::CreateWindowExA(0, cls, title, WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
+                          wc.hInstance, nullptr) == nullptr) {
         return 1;
     }
     MSG msg;
@@ -246,7 +262,11 @@ int main(int argc, char** argv) {
             std::printf("%lu\t%s\n", entry.th32ProcessID, entry.szExeFile);
         }
     } else if (cmd == "sentinel" && argc >= 3) {
-        return Sentinel(argv[2]);
+        g_sentinelFile = argv[2];
+        return RunWindow("IEFrame", "scan counter", &SentinelProc);
+    } else if (cmd == "copy") {
+        g_copyStays = argc >= 3 && std::strcmp(argv[2], "stays") == 0;
+        return RunWindow("IETamewin.Main", "", &CopyProc);
     } else if (cmd == "hold") {
         // Keeps the desktop in use: Wine closes it, and ends its server, about a second after
         // its last program, and a program started meanwhile can fail to start.
@@ -273,7 +293,7 @@ int main(int argc, char** argv) {
             stderr,
             "usage: tameprobe windows | children HWND | trayslots |\n"
             "  post HWND MSG [WPARAM LPARAM] | send HWND MSG WPARAM | pixel X Y | activate HWND | "
-            "notifyforeground HWND | foreground | sentinel FILE |\n"
+            "notifyforeground HWND | foreground | sentinel FILE | copy [stays] |\n"
             "  hookloaded | processes | regvalues KEY | regset KEY NAME DATA |\n"
             "  regdeletetree KEY... | regdeny KEY... | hold\n");
         return 2;

@@ -1,8 +1,9 @@
 """The program starts once per desktop, lives only in the notification area, and ends with the
-session, but not with one that another program cancels."""
+session, but not with one that another program cancels; the remover waits for it to end."""
+import subprocess
 import unittest
 
-from harness import BIN, INSTANCES_KEY, E2ETestCase, wait_for
+from harness import BIN, INSTANCES, INSTANCES_KEY, E2ETestCase, wait_for
 
 WM_QUERYENDSESSION, WM_ENDSESSION = 0x0011, 0x0016
 
@@ -33,6 +34,19 @@ class StartupTest(E2ETestCase):
         s.probe("send", main.hwnd, WM_ENDSESSION, 1, check=False)  # may end before it answers
         wait_for(lambda: proc.poll() is not None, what="the program to end with the session")
         self.assertEqual(s.tray_icons(), [])
+
+    def test_the_remover_waits_for_a_copy_to_end_and_stops_for_one_that_does_not(self):
+        s = self.s
+        # The stand-in copy ends 3 s after it is asked to, or never.
+        for stays, wait, code in ((False, 20000, 0), (True, 2000, 1)):
+            s.probe("regset", "HKCU\\" + INSTANCES, "7", "0")
+            s.start(BIN / "tests" / "tameprobe.exe", "copy", *["stays"][:stays])
+            wait_for(lambda: s.find_windows(cls="IETamewin.Main"), what="the copy")
+            done = subprocess.run(["wine", BIN / "tameremove.exe", "/user", f"/wait={wait}"],
+                                  env=s.env, timeout=60)
+            self.assertEqual(done.returncode, code)
+            self.assertEqual(bool(s.find_windows(cls="IETamewin.Main")), stays)
+            self.assertEqual(s.reg_values("HKCU\\" + INSTANCES) is not None, stays)
 
 
 if __name__ == "__main__":
