@@ -219,6 +219,9 @@ int HookLoaded() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Screen pixels, as xdotool and the screenshots have them: a program unaware of the DPI
+    // sees coordinates scaled to 96 DPI where Wine (10) scales for it, as Windows does.
+    ::SetProcessDPIAware();
     const std::string cmd = argc >= 2 ? argv[1] : "";
     if (cmd == "windows") {
         ::EnumWindows(&PrintTopLevel, 0);
