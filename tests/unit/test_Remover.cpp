@@ -5,7 +5,6 @@
 
 #include <string>
 
-#include "TestWindows.h"
 #include "remover/Remover.h"
 #include "startup/Module1.h"
 #include "ui/frmmain.h"
@@ -77,7 +76,8 @@ struct Remover : ::testing::Test {
 
 TEST_F(Remover, ACopyThatCannotBeAskedToEndStopsItAtOnceWithNothingRemoved) {
     PutAll();
-    testing_windows::ThreadWindow copy(ui::frmmain::kClassName, "");
+    ui::frmmain copy;  // a running copy's main window
+    copy.Load();
     remover::PostClose = &RefusedPost;
     // Waiting would not help: this copy's process is the test's own, and never ends.
     EXPECT_EQ(remover::Run("/wait=5000"), remover::kCannotAskToEnd);
