@@ -94,10 +94,14 @@ class Session:
         self.env = dict(os.environ, DISPLAY=f":{display}", WINEPREFIX=str(self.prefix),
                         WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
                         TAMEWIN_BROWSER_LOG=windows_path(self.browser_log))
-        if self.log_pixels:  # where Wine reads the system DPI at each program's start
+        if self.log_pixels:  # the system DPI, where Wine reads it at each program's start
             subprocess.run(["wine", "reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels",
                             "/t", "REG_DWORD", "/d", str(self.log_pixels), "/f"], env=self.env,
                            check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            # Wine 10 makes the first desktop after a change of DPI scaled by it, too big, with
+            # the taskbar off the screen; the next one is right.
+            self.probe("windows")
+            subprocess.run(["wineserver", "-w"], env=self.env, check=True)
         self.start(BIN / "tests" / "tameprobe.exe", "hold")
         # The desktop with its taskbar comes up with the first program.
         wait_for(lambda: self.find_windows(cls="Shell_TrayWnd", visible=True), timeout=60,
