@@ -11,6 +11,8 @@ from harness import (ARCH, BROWSERS, PREFIX, ROOT, TOOLBAR_KEY, E2ETestCase,
                      wait_for, windows_path)
 
 RUN_KEY = r"Software\Microsoft\Windows\CurrentVersion\Run"
+# Where Windows notes that the logon start was turned off (Task Manager, Settings).
+APPROVED = "64:" + RUN_KEY.replace("Run", r"Explorer\StartupApproved\Run")
 FILES = {"tamewin.exe", "tamehook.dll", "tametrace.exe", "tameremove.exe",
          *({"tamehook32.dll", "tamehookhost32.exe"} if ARCH == "x86_64" else
            {"tamehook64.dll", "tamehookhost64.exe"})}
@@ -89,7 +91,9 @@ class PackageTest(E2ETestCase):
 
         s.start(INSTALL_DIR / "tamewin.exe")
         wait_for(s.tray_icons, what="the icon")
+        s.probe("regset", APPROVED, "IE Tamewin", "off")
         self.assertEqual(self.wine("msiexec", "/x", windows_path(self.newer), "/qn"), 0)
+        self.assertEqual(s.reg_values(APPROVED), {})
         self.assertEqual(self.ours_running(), [])
         # Wine never unloads a hook library from a program the hook entered (the desktop's,
         # here), and its installer leaves a file in use where Windows' deletes it at restart.
