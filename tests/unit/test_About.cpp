@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 
+#include "TestWindows.h"
 #include "controls/PictureBox.h"
 #include "resources/resource.h"
 #include "ui/frmAbout.h"
@@ -58,7 +59,6 @@ TEST(AboutWindow, ShowsCentredOnceAtATimeTakesLinkClicksAndClosesWithButtonEnter
         },
         [](HWND shown) { ::SendDlgItemMessageA(shown, IDOK, BM_CLICK, 0, 0); },
         [](HWND) { ::PostMessageA(::GetFocus(), WM_KEYDOWN, VK_RETURN, 1); },
-        [](HWND) { ::PostMessageA(::GetFocus(), WM_KEYDOWN, VK_ESCAPE, 1); },
         [](HWND) { ::PostQuitMessage(7); }};  // last: the quit stays for the caller's loop
     for (const auto& run : runs) {
         g_action = [&](HWND shown) {
@@ -106,8 +106,8 @@ static void ExpectLaidOutFor(HWND shown, int dpi) {
 
 TEST(AboutWindow, IsLaidOutForTheDpiOfItsMonitorOnOpeningAndAtEachChange) {
     static int monitorDpi = 96;
-    const auto systemDpi =
-        std::exchange(frmAbout::WindowDpi, [](HWND) { return static_cast<UINT>(monitorDpi); });
+    const testing_windows::Seam dpi(frmAbout::WindowDpi,
+                                    [](HWND) { return static_cast<UINT>(monitorDpi); });
     frmAbout about;
     RECT frames[2]{};               // at 96 and 144 DPI
     for (int dpi : {96, 144, 0}) {  // opened at 96, at 144, then at 144 and moved (0)
@@ -131,5 +131,4 @@ TEST(AboutWindow, IsLaidOutForTheDpiOfItsMonitorOnOpeningAndAtEachChange) {
         about.ShowModal(nullptr);
         ::KillTimer(nullptr, timer);
     }
-    frmAbout::WindowDpi = systemDpi;
 }

@@ -89,7 +89,6 @@ class Activation : public ::testing::Test {
         form.Load();
     }
     void TearDown() override {
-        WINAPI32::Api = WINAPI32::RegistryApi{};
         form.Unload();
         Module1::colFrames.clear();
         Module1::colWindows.clear();
@@ -106,7 +105,7 @@ TEST_F(Activation, ScansAfreshOnceForEachActivationOfAnotherWindowAndPostsWmClos
     ThreadWindow startFrame("IEFrame", "start");
     ThreadWindow popup("IEFrame", "popup");
     Module1::colFrames.emplace_back(static_cast<int32_t>(startFrame.threadId()));
-    WINAPI32::Api.OpenKeyEx = &CountingOpen;
+    const testing_windows::Seam counting(WINAPI32::Api.OpenKeyEx, &CountingOpen);
     g_registryOpens = 0;
 
     form.WinHook1_WindowActivated(form.hwnd());  // the program's own window: no scan

@@ -68,12 +68,8 @@ class Trace : public ::testing::Test {
     void SetUp() override {
         modTrace::TraceState = {};
         current_ = this;
-        modTrace::ShowMessageBox = &Trace::Box;
     }
-    void TearDown() override {
-        modTrace::ShowMessageBox = &::MessageBoxA;
-        modTrace::TraceState = {};
-    }
+    void TearDown() override { modTrace::TraceState = {}; }
 
     // The message box: records the call, and how many lines the viewer had by then, and gives
     // the next scripted answer; without one, Abort.
@@ -91,6 +87,7 @@ class Trace : public ::testing::Test {
         return answer;
     }
 
+    const testing_windows::Seam<modTrace::MessageBoxFn> box_{modTrace::ShowMessageBox, &Trace::Box};
     std::deque<int> answers_;
     std::vector<std::string> boxes_;
     const Viewer* viewer_ = nullptr;
@@ -268,12 +265,8 @@ TEST(CLng, ReadsDecimalNumbersAndRaisesTypeMismatchOrOverflow) {
     EXPECT_EQ(diagnostics::CLng("-2147483648"), INT32_MIN);
     // Type mismatch (13) for what is no number, overflow (6) for ten digits and more.
     for (const std::string text : {"", "12a", "1 2", "-", "2147483648", "99999999999999999999"}) {
-        int32_t raised = 0;
-        try {
-            diagnostics::CLng(text);
-        } catch (const diagnostics::RuntimeError& e) {
-            raised = e.number();
-        }
-        EXPECT_EQ(raised, text.size() < 10 ? 13 : 6) << '"' << text << '"';
+        EXPECT_EQ(testing_windows::ErrorOf([&] { diagnostics::CLng(text); }),
+                  text.size() < 10 ? 13 : 6)
+            << '"' << text << '"';
     }
 }
