@@ -191,13 +191,8 @@ class Session:
     def reg_values(self, path):
         """Value names of a key mapped to (type, data); None when the key is missing."""
         out = self.probe("regvalues", path)
-        if out.strip() == "NOKEY":
-            return None
-        values = {}
-        for line in out.splitlines():
-            name, vtype, data = (line.split("\t") + [""] * 3)[:3]
-            values[name] = (int(vtype), data)
-        return values
+        rows = ((line.split("\t") + [""] * 3)[:3] for line in out.splitlines())
+        return None if out.strip() == "NOKEY" else {n: (int(t), data) for n, t, data in rows}
 
     def opened_addresses(self):
         return self.browser_log.read_text().split() if self.browser_log.exists() else []
@@ -221,14 +216,12 @@ class Session:
         """Real key presses for the window under a point. Without a window manager the X
         keyboard focus stays where Wine last put it; on the root window, the X server gives
         keys to the window under the pointer instead."""
-        self.xdotool("mousemove", *point)
-        self.xdotool("windowfocus", self.root_window())
-        self.xdotool("key", *keys)
-
-    def root_window(self):
         info = subprocess.run(["xwininfo", "-root"], env=self.env, check=True,
                               capture_output=True, text=True).stdout
-        return info.split("Window id:")[1].split()[0]
+        root = info.split("Window id:")[1].split()[0]
+        self.xdotool("mousemove", *point)
+        self.xdotool("windowfocus", root)
+        self.xdotool("key", *keys)
 
 
 class E2ETestCase(unittest.TestCase):

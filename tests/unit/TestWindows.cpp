@@ -3,6 +3,8 @@
 #include <chrono>
 #include <cstring>
 
+#include "diagnostics/RuntimeError.h"
+
 namespace testing_windows {
 
 bool PumpUntil(const std::function<bool()>& done, DWORD ms) {
@@ -21,6 +23,13 @@ bool PumpUntil(const std::function<bool()>& done, DWORD ms) {
         }
         ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
     }
+}
+
+int32_t ErrorOf(const std::function<void()>& step) try {
+    step();
+    return 0;
+} catch (const diagnostics::RuntimeError& e) {
+    return e.number();
 }
 
 ThreadWindow::ThreadWindow(const std::string& className, const std::string& title) {

@@ -4,10 +4,13 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "win32/Handles.h"
@@ -21,6 +24,25 @@ bool PumpUntil(const std::function<bool()>& done, DWORD ms = 60000);
 inline void Pump(DWORD ms) {
     PumpUntil([] { return false; }, ms);
 }
+
+// Puts a stand-in into one of the program's seams for the scope, and what was there back at its
+// end, also where a failed assertion leaves the test early.
+template <class T>
+class Seam {
+  public:
+    Seam(T& seam, std::type_identity_t<T> standIn)
+        : seam_(seam), kept_(std::exchange(seam, std::move(standIn))) {}
+    ~Seam() { seam_ = std::move(kept_); }
+    Seam(const Seam&) = delete;
+    Seam& operator=(const Seam&) = delete;
+
+  private:
+    T& seam_;
+    T kept_;
+};
+
+// The number of the run-time error that the step raises; 0 when it raises none.
+int32_t ErrorOf(const std::function<void()>& step);
 
 // A top-level window of a chosen class and title, created on a thread of its own that pumps
 // its messages. Counts the WM_CLOSE messages it receives, and ignores them (the window stays),

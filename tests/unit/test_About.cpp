@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 
+#include "TestWindows.h"
 #include "controls/PictureBox.h"
 #include "resources/resource.h"
 #include "ui/frmAbout.h"
@@ -58,7 +59,6 @@ TEST(AboutWindow, ShowsCentredOnceAtATimeTakesLinkClicksAndClosesWithButtonEnter
         },
         [](HWND shown) { ::SendDlgItemMessageA(shown, IDOK, BM_CLICK, 0, 0); },
         [](HWND) { ::PostMessageA(::GetFocus(), WM_KEYDOWN, VK_RETURN, 1); },
-        [](HWND) { ::PostMessageA(::GetFocus(), WM_KEYDOWN, VK_ESCAPE, 1); },
         [](HWND) { ::PostQuitMessage(7); }};  // last: the quit stays for the caller's loop
     for (const auto& run : runs) {
         g_action = [&](HWND shown) {
@@ -105,31 +105,24 @@ static void ExpectLaidOutFor(HWND shown, int dpi) {
 }
 
 TEST(AboutWindow, IsLaidOutForTheDpiOfItsMonitorOnOpeningAndAtEachChange) {
-    static int monitorDpi = 96;
-    const auto systemDpi =
-        std::exchange(frmAbout::WindowDpi, [](HWND) { return static_cast<UINT>(monitorDpi); });
+    const testing_windows::Seam dpi(frmAbout::WindowDpi, [](HWND) { return UINT{144}; });
     frmAbout about;
-    RECT frames[2]{};               // at 96 and 144 DPI
-    for (int dpi : {96, 144, 0}) {  // opened at 96, at 144, then at 144 and moved (0)
-        monitorDpi = dpi != 0 ? dpi : 144;
-        g_action = [&, dpi](HWND shown) {
-            if (dpi != 0) {
-                ExpectLaidOutFor(shown, dpi);
-                return (void)::GetWindowRect(shown, &frames[dpi / 144]);
-            }
-            // Moved to a monitor of the other DPI, and back: the rectangles the system suggests.
-            for (int to : {96, 144}) {
-                RECT suggested = frames[to / 144], frame{};
-                ::OffsetRect(&suggested, 7, 5);
-                ::SendMessageA(shown, WM_DPICHANGED, MAKEWPARAM(to, to),
-                               reinterpret_cast<LPARAM>(&suggested));
-                EXPECT_TRUE(::GetWindowRect(shown, &frame) && ::EqualRect(&frame, &suggested));
-                ExpectLaidOutFor(shown, to);
-            }
-        };
-        const UINT_PTR timer = ::SetTimer(nullptr, 0, 20, &Tick);
-        about.ShowModal(nullptr);
-        ::KillTimer(nullptr, timer);
-    }
-    frmAbout::WindowDpi = systemDpi;
+    g_action = [](HWND shown) {
+        ExpectLaidOutFor(shown, 144);
+        // Moved to a monitor of the other DPI, and back: the rectangles the system suggests.
+        RECT opened{}, frame{};
+        ::GetWindowRect(shown, &opened);
+        for (int to : {96, 144}) {
+            RECT suggested{0, 0, (opened.right - opened.left) * to / 144,
+                           (opened.bottom - opened.top) * to / 144};
+            ::OffsetRect(&suggested, opened.left + 7, opened.top + 5);
+            ::SendMessageA(shown, WM_DPICHANGED, MAKEWPARAM(to, to),
+                           reinterpret_cast<LPARAM>(&suggested));
+            EXPECT_TRUE(::GetWindowRect(shown, &frame) && ::EqualRect(&frame, &suggested));
+            ExpectLaidOutFor(shown, to);
+        }
+    };
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 20, &Tick);
+    about.ShowModal(nullptr);
+    ::KillTimer(nullptr, timer);
 }

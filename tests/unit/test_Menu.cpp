@@ -10,9 +10,11 @@
 #include <stdexcept>
 #include <vector>
 
+#include "TestWindows.h"
 #include "controls/PopupMenu.h"
-#include "diagnostics/RuntimeError.h"
 #include "win32/Handles.h"
+
+using testing_windows::ErrorOf;
 
 namespace {
 
@@ -54,12 +56,6 @@ void CALLBACK RunScript(HWND, UINT, UINT_PTR, DWORD) {
         g_next = g_steps.size() + 1;  // stalled, or still open after the last step
         ::EndMenu();
     }
-}
-int32_t ErrorOf(const std::function<void()>& step) try {
-    step();
-    return 0;
-} catch (const diagnostics::RuntimeError& e) {
-    return e.number();
 }
 HWND OpenMenu() {
     HWND w = nullptr;

