@@ -5,10 +5,13 @@
 
 #include <string>
 
+#include "TestWindows.h"
 #include "remover/Remover.h"
 #include "startup/Module1.h"
 #include "ui/frmmain.h"
 #include "win32/Handles.h"
+
+using testing_windows::Seam;
 
 namespace {
 
@@ -28,73 +31,51 @@ LSTATUS WINAPI MachineDenied(HKEY root, LPCSTR path, DWORD options, REGSAM acces
                : ::RegOpenKeyExA(root, path, options, access, key);
 }
 
-// In the 64-bit view, where Windows keeps its start records, for the i686 build too.
+// Keys in the 64-bit view, where Windows keeps its start records, for the i686 build too.
 bool Exists(HKEY root, const std::string& path, const char* value = nullptr) {
     win32::Key key;
-    return ::RegOpenKeyExA(root, path.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, key.put()) ==
-               ERROR_SUCCESS &&
-           (!value || ::RegQueryValueExA(key.get(), value, nullptr, nullptr, nullptr, nullptr) ==
-                          ERROR_SUCCESS);
-}
-
-void Put(HKEY root, const std::string& path, const char* value) {
-    win32::Key key;
-    ::RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr,
-                      key.put(), nullptr);
-    ::RegSetValueExA(key.get(), value, 0, REG_BINARY, reinterpret_cast<const BYTE*>("\3"), 1);
+    return ::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, key.put()) == 0 &&
+           (!value ||
+            ::RegQueryValueExA(key.get(), value, nullptr, nullptr, nullptr, nullptr) == 0);
 }
 
 void PutAll() {
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
-        Put(root, Module1::kInstancesKey, "7");
-        for (const char* list : {"Run", "Run32"}) {
-            Put(root, kApproved + list, "IE Tamewin");
-            Put(root, kApproved + list, "Other");
-        }
-    }
-}
-
-struct Remover : ::testing::Test {
-    void TearDown() override {
-        remover::PostClose = &::PostMessageA;
-        remover::OpenKey = &::RegOpenKeyExA;
-        for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
-            ::RegDeleteKeyExA(root, Module1::kInstancesKey, KEY_WOW64_64KEY, 0);
-            ::RegDeleteKeyExA(root, kProgramKey.c_str(), KEY_WOW64_64KEY, 0);
-            for (const char* list : {"Run", "Run32"}) {
-                win32::Key key;
-                ::RegOpenKeyExA(root, (kApproved + list).c_str(), 0,
-                                KEY_SET_VALUE | KEY_WOW64_64KEY, key.put());
-                ::RegDeleteValueA(key.get(), "Other");
-                ::RegDeleteValueA(key.get(), "IE Tamewin");
+        for (const std::string& path :
+             {std::string(Module1::kInstancesKey), kApproved + "Run", kApproved + "Run32"}) {
+            win32::Key key;
+            ::RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY,
+                              nullptr, key.put(), nullptr);
+            for (const char* value : {"IE Tamewin", "Other"}) {
+                ::RegSetValueExA(key.get(), value, 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1);
             }
         }
     }
-};
+}
 
 }  // namespace
 
-TEST_F(Remover, ACopyThatCannotBeAskedToEndStopsItAtOnceWithNothingRemoved) {
+TEST(Remover, ACopyThatCannotBeAskedToEndStopsItAtOnceWithNothingRemoved) {
     PutAll();
     ui::frmmain copy;  // a running copy's main window
     copy.Load();
-    remover::PostClose = &RefusedPost;
+    const Seam refused(remover::PostClose, &RefusedPost);
     // Waiting would not help: this copy's process is the test's own, and never ends.
     EXPECT_EQ(remover::Run("/wait=5000"), remover::kCannotAskToEnd);
-    EXPECT_TRUE(Exists(HKEY_CURRENT_USER, Module1::kInstancesKey, "7"));
-    EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, Module1::kInstancesKey, "7"));
+    EXPECT_TRUE(Exists(HKEY_CURRENT_USER, kProgramKey));
+    EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, kProgramKey));
 }
 
-TEST_F(Remover, RemovesItsOwnStartRecordsAndSaysSoOnlyWhenADeleteIsRefused) {
-    EXPECT_EQ(remover::Run("/user"), remover::kRemoved);  // nothing there is not a failure
+TEST(Remover, RemovesItsOwnStartRecordsAndSaysSoOnlyWhenADeleteIsRefused) {
     PutAll();
     EXPECT_EQ(remover::Run("/user"), remover::kRemoved);
     EXPECT_FALSE(Exists(HKEY_CURRENT_USER, kProgramKey));
-    EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, kProgramKey));
-    remover::OpenKey = &MachineDenied;
-    EXPECT_EQ(remover::Run("/machine"), remover::kDeleteRefused);
-    EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, kProgramKey));
-    remover::OpenKey = &::RegOpenKeyExA;
+    EXPECT_EQ(remover::Run("/user"), remover::kRemoved) << "nothing there is no failure";
+    {
+        const Seam denied(remover::OpenKey, &MachineDenied);
+        EXPECT_EQ(remover::Run("/machine"), remover::kDeleteRefused);
+        EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, kProgramKey));
+    }
     EXPECT_EQ(remover::Run("/machine"), remover::kRemoved);
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
         EXPECT_FALSE(Exists(root, kProgramKey));

@@ -77,15 +77,22 @@ TEST(ZTray, OnlyButtonReleasesRaiseMouseEventAndTaskbarCreatedBringsAWantedIconB
 namespace {
 int g_refusals = 0;  // offers the shell still refuses
 int g_offers = 0;
+// Offers after the shell said it took one. A shell that took the icon but did not say so in
+// time (a loaded machine) is rightly offered it again.
+int g_offersAfterTaken = 0;
+bool g_taken = false;
 BOOL WINAPI BusyShell(DWORD message, PNOTIFYICONDATAA data) {
-    if (message == NIM_ADD || message == NIM_MODIFY) {
-        ++g_offers;
-        if (g_refusals > 0) {
-            --g_refusals;
-            return FALSE;
-        }
+    if (message != NIM_ADD && message != NIM_MODIFY) {
+        return ::Shell_NotifyIconA(message, data);
     }
-    return ::Shell_NotifyIconA(message, data);
+    ++g_offers;
+    g_offersAfterTaken += g_taken ? 1 : 0;
+    if (g_refusals > 0) {
+        --g_refusals;
+        return FALSE;
+    }
+    g_taken = ::Shell_NotifyIconA(message, data) != FALSE;
+    return g_taken;
 }
 }  // namespace
 
@@ -96,16 +103,15 @@ TEST(ZTray, AnIconTheShellRefusedIsOfferedAgainUntilTakenOrNoLongerWanted) {
     g_refusals = 4;  // modify and add, twice: a shell busy at log-on
     tray.SetIconVisible(true);
     EXPECT_FALSE(ShellHasIcon(icon));
-    EXPECT_TRUE(PumpUntil([&] { return ShellHasIcon(icon); }));
-    int offers = g_offers;
+    EXPECT_TRUE(PumpUntil([&] { return g_taken; }));
     testing_windows::Pump(ZTray::kRetryMs * 3 / 2);
-    EXPECT_EQ(g_offers, offers) << "offered again once shown";
+    EXPECT_EQ(g_offersAfterTaken, 0) << "offered again once shown";
+    EXPECT_TRUE(ShellHasIcon(icon));
     // Refused, then switched off before the shell took it.
-    ASSERT_TRUE(ShellHasIcon(icon, NIM_DELETE));
     g_refusals = 1000;
     tray.SetToolTipText("tip");
     tray.SetIconVisible(false);
-    offers = g_offers;
+    const int offers = g_offers;
     testing_windows::Pump(ZTray::kRetryMs * 3 / 2);
     EXPECT_EQ(g_offers, offers) << "offered again once no longer wanted";
     g_refusals = 0;
