@@ -121,7 +121,6 @@ class Session:
             self.xvfb.wait()
             self.xvfb = None
 
-    # -- programs ---------------------------------------------------------------------------
     def probe(self, *args, check=True):
         # Output goes through a file, not a pipe: a Wine service started meanwhile can inherit
         # a pipe and hold it open long after the program has ended.
@@ -164,7 +163,6 @@ class Session:
         for scheme in ("http", "https"):
             self.probe("regset", rf"Software\Classes\{scheme}\shell\open\command", "", command)
 
-    # -- looking ----------------------------------------------------------------------------
     def find_windows(self, cls=None, visible=None, pid=None):
         windows = [Window(line) for line in self.probe("windows").splitlines() if line]
         return [w for w in windows
@@ -197,7 +195,6 @@ class Session:
     def opened_addresses(self):
         return self.browser_log.read_text().split() if self.browser_log.exists() else []
 
-    # -- acting -----------------------------------------------------------------------------
     def activate(self, hwnd):
         self.probe("activate", hwnd, check=False)
 

@@ -181,10 +181,7 @@ LRESULT CALLBACK CopyProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 int RunWindow(const char* cls, const char* title, WNDPROC proc) {
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = proc;
-    wc.hInstance = ::GetModuleHandleA(nullptr);
-    wc.lpszClassName = cls;
+    const WNDCLASSA wc{0, proc, 0, 0, ::GetModuleHandleA(nullptr), {}, {}, {}, {}, cls};
     ::RegisterClassA(&wc);
     if (::CreateWindowExA(0, cls, title, WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
                           wc.hInstance, nullptr) == nullptr) {
@@ -292,15 +289,8 @@ int main(int argc, char** argv) {
     } else if (cmd.rfind("reg", 0) == 0 && argc >= 3) {
         return Registry(argc, argv);
     } else {
-        std::fprintf(
-            stderr,
-            "usage: tameprobe windows | children HWND | trayslots |\n"
-            "  post HWND MSG [WPARAM LPARAM] | send HWND MSG WPARAM | pixel X Y | activate HWND | "
-            "notifyforeground HWND | foreground | sentinel FILE | copy [stays] |\n"
-            "  hookloaded | processes | regvalues KEY | regset KEY NAME DATA |\n"
-            "  regdeletetree KEY... | regdeny KEY... | hold\n");
+        std::fprintf(stderr, "usage: tameprobe COMMAND [ARGUMENTS]: the commands are in main\n");
         return 2;
     }
-    std::fflush(stdout);
     return 0;
 }

@@ -25,6 +25,11 @@ bool PumpUntil(const std::function<bool()>& done, DWORD ms) {
     }
 }
 
+BOOL WINAPI RefusedPost(HWND, UINT, WPARAM, LPARAM) {
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+}
+
 int32_t ErrorOf(const std::function<void()>& step) try {
     step();
     return 0;

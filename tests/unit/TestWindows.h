@@ -41,6 +41,9 @@ class Seam {
     T kept_;
 };
 
+// A post refused as a window of higher integrity refuses it (UIPI): access denied.
+BOOL WINAPI RefusedPost(HWND, UINT, WPARAM, LPARAM);
+
 // The number of the run-time error that the step raises; 0 when it raises none.
 int32_t ErrorOf(const std::function<void()>& step);
 

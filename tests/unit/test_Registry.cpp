@@ -88,9 +88,6 @@ struct StartUp : ::testing::Test {
     void SetUp() override { TearDown(); }
     void TearDown() override {
         Module1::EndProgram();  // a copy that should not have started
-        WINAPI32::Api = {};
-        clstamewin::ModuleFileName = &::GetModuleFileNameA;
-        Module1::CreateInstanceMutex = &::CreateMutexA;
         Module1::colFrames.clear();
         Module1::InstancesRoot = kLocalMachine;
         ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, Module1::kInstancesKey, KEY_WOW64_64KEY, 0);
@@ -146,7 +143,7 @@ TEST_F(Registry, ListsEveryNameHoweverLongOrNoneAfterAnErrorAndDeletesOnlyTheNam
 TEST_F(StartUp, DeniedAccessEndsOnlyACopyWhoseMutexIsDenied) {
     testing_windows::ThreadWindow frame("IEFrame", "open at start");
     // A copy started beside an elevated one may not open its mutex: it ends as beside any copy.
-    Module1::CreateInstanceMutex = &DeniedMutex;
+    const testing_windows::Seam denied(Module1::CreateInstanceMutex, &DeniedMutex);
     EXPECT_FALSE(Module1::Main());
     EXPECT_FALSE(WINAPI32::EnumKeyValues(kLocalMachine, Module1::kInstancesKey, KEY_WOW64_64KEY));
 }
@@ -155,7 +152,7 @@ TEST_F(StartUp, TheToolbarButtonTakesThePathWholeAtAnyLengthAndNeverCut) {
     const std::string exe =
         "C:\\" + std::string(150, 'a') + "\\" + std::string(150, 'b') + "\\tamewin.EXE";
     g_programPath = exe.substr(0, exe.size() - 3) + "exe";
-    clstamewin::ModuleFileName = &SeamModuleFileName;
+    const testing_windows::Seam path(clstamewin::ModuleFileName, &SeamModuleFileName);
     clstamewin app;
     EXPECT_EQ(ToolbarValue("Exec"), exe);
     EXPECT_EQ(ToolbarValue("Icon") + ToolbarValue("HotIcon"), exe + ",103" + exe + ",104");

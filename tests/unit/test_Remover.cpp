@@ -19,12 +19,8 @@ const std::string kProgramKey = "Software\\Corvanta\\VIVurazoru";
 const std::string kApproved =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\";
 
-// As the system answers an unelevated remover: a copy running elevated drops its messages
-// (UIPI); the program's key under the machine's will not open for deleting.
-BOOL WINAPI RefusedPost(HWND, UINT, WPARAM, LPARAM) {
-    ::SetLastError(ERROR_ACCESS_DENIED);
-    return FALSE;
-}
+// As the system answers an unelevated remover: the program's key under the machine's will not
+// open for deleting.
 LSTATUS WINAPI MachineDenied(HKEY root, LPCSTR path, DWORD options, REGSAM access, PHKEY key) {
     return root == HKEY_LOCAL_MACHINE && path == kProgramKey
                ? ERROR_ACCESS_DENIED
@@ -59,7 +55,7 @@ TEST(Remover, ACopyThatCannotBeAskedToEndStopsItAtOnceWithNothingRemoved) {
     PutAll();
     ui::frmmain copy;  // a running copy's main window
     copy.Load();
-    const Seam refused(remover::PostClose, &RefusedPost);
+    const Seam refused(remover::PostClose, &testing_windows::RefusedPost);
     // Waiting would not help: this copy's process is the test's own, and never ends.
     EXPECT_EQ(remover::Run("/wait=5000"), remover::kCannotAskToEnd);
     EXPECT_TRUE(Exists(HKEY_CURRENT_USER, kProgramKey));

@@ -26,7 +26,6 @@ namespace {
 
 constexpr char kViewer[] = "Tamewin Trace";
 
-// A trace viewer: a window of its own thread that keeps its title and the lines it is sent.
 using Viewer = testing_windows::ThreadWindow;
 
 // Whether `line` is the entry or exit line `body` ("->\tModule1 : Sub Main") with that sequence

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
-
 #include <utility>
 
 #include "TestWindows.h"
@@ -164,15 +163,10 @@ TEST_F(TrayCommands, OnlyAMenuCancelledInPlaceGivesTheFocusBackToTheNotification
     EXPECT_EQ(::GetForegroundWindow(), other.hwnd());
 }
 
-BOOL WINAPI RefusedPost(HWND, UINT, WPARAM, LPARAM) {
-    ::SetLastError(ERROR_ACCESS_DENIED);  // what a window of higher integrity gives
-    return FALSE;
-}
-
 TEST_F(TrayCommands, AClosingTheSystemRefusesIsATraceLineNamingTheWindow) {
     testing_windows::ThreadWindow viewer("TamewinTestViewer", "Tamewin Trace");
     modTrace::TraceState = {};
-    const Seam refused(ui::frmmain::PostClose, &RefusedPost);
+    const Seam refused(ui::frmmain::PostClose, &testing_windows::RefusedPost);
     form.ClosePopupWindow(reinterpret_cast<HWND>(0x1234));
     const std::vector<std::string> lines = viewer.texts();
     ASSERT_FALSE(lines.empty());
