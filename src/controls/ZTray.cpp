@@ -2,7 +2,8 @@
 
 #include <shellapi.h>
 
-#include "controls/SystemProc.h"
+#include "controls/ImageList.h"
+#include "controls/PictureBox.h"
 #include "win32/WindowBase.h"
 
 namespace controls {
@@ -12,21 +13,9 @@ namespace {
 constexpr char kWindowClass[] = "TamewinTrayCallback";
 constexpr UINT_PTR kRetryTimer = 1;
 
-// The notification area's icon size: per monitor where the system knows it (Windows 10 1607
-// and later), otherwise the system-wide small icon size.
+// The notification area's icon size: the small icon size at the DPI of the tray's window.
 int SmallIconSize(HWND hwnd) {
-    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-    using GetSystemMetricsForDpiFn = int(WINAPI*)(int, UINT);
-    static const auto dpiForWindow = SystemProc<GetDpiForWindowFn>("user32.dll", "GetDpiForWindow");
-    static const auto metricsForDpi =
-        SystemProc<GetSystemMetricsForDpiFn>("user32.dll", "GetSystemMetricsForDpi");
-    if (dpiForWindow != nullptr && metricsForDpi != nullptr && hwnd != nullptr) {
-        const UINT dpi = dpiForWindow(hwnd);
-        if (dpi != 0) {
-            return metricsForDpi(SM_CXSMICON, dpi);
-        }
-    }
-    return ::GetSystemMetrics(SM_CXSMICON);
+    return ImageList::SmallIconSizeAt(hwnd != nullptr ? WindowDpi(hwnd) : ScreenDpi());
 }
 
 }  // namespace

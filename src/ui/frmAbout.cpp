@@ -70,10 +70,12 @@ constexpr std::string_view LinkText() {
     return address;
 }
 
-RECT ToPixels(const TwipRect& twips, int perPixelX, int perPixelY) {
-    const int x = twips.left / perPixelX;
-    const int y = twips.top / perPixelY;
-    return RECT{x, y, x + twips.width / perPixelX, y + twips.height / perPixelY};
+// The design's twips as pixels at `dpi`, in whole twips per pixel as the pictures are.
+RECT ToPixels(const TwipRect& twips, UINT dpi) {
+    const int perPixel = controls::TwipsPerPixelAt(dpi).x;
+    const int x = twips.left / perPixel;
+    const int y = twips.top / perPixel;
+    return RECT{x, y, x + twips.width / perPixel, y + twips.height / perPixel};
 }
 
 win32::Font MakeArial(int size, bool bold, bool underline, UINT dpi) {
@@ -85,16 +87,6 @@ win32::Font MakeArial(int size, bool bold, bool underline, UINT dpi) {
     static constexpr char kFace[] = "Arial";
     std::copy(std::begin(kFace), std::end(kFace), font.lfFaceName);
     return win32::Font(::CreateFontIndirectA(&font));
-}
-
-// GetDpiForWindow exists from Windows 10 1607 on; before that (and where it cannot tell) every
-// window has the screen's DPI.
-UINT SystemWindowDpi(HWND window) {
-    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-    static const auto dpiForWindow =
-        controls::SystemProc<GetDpiForWindowFn>("user32.dll", "GetDpiForWindow");
-    const UINT dpi = dpiForWindow != nullptr ? dpiForWindow(window) : 0;
-    return dpi != 0 ? dpi : controls::ScreenDpi();
 }
 
 // The window's size for the design's client area at `dpi`: its frame at that DPI where the
@@ -175,7 +167,7 @@ class PaintScope {
 
 }  // namespace
 
-frmAbout::WindowDpiFn frmAbout::WindowDpi = &SystemWindowDpi;
+frmAbout::WindowDpiFn frmAbout::WindowDpi = &controls::WindowDpi;
 
 frmAbout::~frmAbout() {
     Destroy();
@@ -226,9 +218,6 @@ bool frmAbout::CreateForm(HWND owner) {
 
 void frmAbout::Layout(UINT dpi) {
     dpi_ = dpi;
-    const controls::TwipsPerPixel scale = controls::TwipsPerPixelAt(dpi);
-    twipsPerPixelX_ = scale.x;
-    twipsPerPixelY_ = scale.y;
     static_assert(std::size(kLabels) == static_cast<size_t>(kLabelCount));
     std::array<win32::Font, kLabelCount> labelFonts;
     for (int i = 0; i < kLabelCount; ++i) {
@@ -237,8 +226,8 @@ void frmAbout::Layout(UINT dpi) {
     }
     win32::Font buttonFont = MakeArial(kButtonFontSize, false, false, dpi);
     // The controls are given the new fonts before the old ones are deleted.
-    const auto place = [this](HWND control, const TwipRect& twips, const win32::Font& font) {
-        const RECT r = ToPixels(twips, twipsPerPixelX_, twipsPerPixelY_);
+    const auto place = [dpi](HWND control, const TwipRect& twips, const win32::Font& font) {
+        const RECT r = ToPixels(twips, dpi);
         ::SetWindowPos(control, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
                        SWP_NOZORDER | SWP_NOACTIVATE);
         ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
@@ -368,7 +357,7 @@ void frmAbout::lbllink_MouseMove() {
 }
 
 bool frmAbout::OverLink(POINT clientPoint) const {
-    const RECT link = ToPixels(kLabels[lbllink].place, twipsPerPixelX_, twipsPerPixelY_);
+    const RECT link = ToPixels(kLabels[lbllink].place, dpi_);
     return ::PtInRect(&link, clientPoint) != FALSE;
 }
 
@@ -404,13 +393,13 @@ void frmAbout::DrawForm(HDC dc) const {
     RECT client{};
     ::GetClientRect(hwnd(), &client);
     ::FillRect(dc, &client, background_.get());
-    DrawPicture(dc, image2_.get(), ToPixels(kImage2, twipsPerPixelX_, twipsPerPixelY_), true, dpi_);
-    DrawPicture(dc, image1_.get(), ToPixels(kImage1, twipsPerPixelX_, twipsPerPixelY_), false,
-                dpi_);
+    DrawPicture(dc, image2_.get(), ToPixels(kImage2, dpi_), true, dpi_);
+    DrawPicture(dc, image1_.get(), ToPixels(kImage1, dpi_), false, dpi_);
 
     // Line1: a grey line on the upper row of a white one two pixels wide, an etched rule.
-    const int y = kLine1Y / twipsPerPixelY_;
-    const int right = kLine1Right / twipsPerPixelX_;
+    const int perPixel = controls::TwipsPerPixelAt(dpi_).x;
+    const int y = kLine1Y / perPixel;
+    const int right = kLine1Right / perPixel;
     const RECT white{0, y, right, y + 2};
     const RECT grey{0, y, right, y + 1};
     auto* solid = static_cast<HBRUSH>(::GetStockObject(DC_BRUSH));
@@ -422,7 +411,7 @@ void frmAbout::DrawForm(HDC dc) const {
     ::SetBkMode(dc, TRANSPARENT);
     for (int i = 0; i < kLabelCount; ++i) {
         const LabelDesign& label = kLabels[i];
-        RECT place = ToPixels(label.place, twipsPerPixelX_, twipsPerPixelY_);
+        RECT place = ToPixels(label.place, dpi_);
         const std::string_view text = LabelText(static_cast<Label>(i));
         win32::SelectGuard font(dc, labelFonts_[i].get());
         ::SetTextColor(dc, label.colour);

@@ -67,9 +67,7 @@ class frmAbout : public win32::WindowBase {
     HWND cmdOK_ = nullptr;      // child window: goes with the form
     HWND link_ = nullptr;       // the link's keyboard and accessibility face; a child, too
     HWND lastFocus_ = nullptr;  // the child that had the focus when the form was left
-    UINT dpi_ = 96;
-    int twipsPerPixelX_ = 15;
-    int twipsPerPixelY_ = 15;
+    UINT dpi_ = 96;             // what the window is laid out for
     std::array<win32::Font, kLabelCount> labelFonts_;
     win32::Font buttonFont_;
     win32::Brush background_;
