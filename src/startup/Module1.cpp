@@ -102,6 +102,15 @@ void ForgetEndedFrames() {
     }
 }
 
+void KeepFrameThread(int32_t threadId) {
+    if (std::ranges::find(colFrames, threadId, &FrameThread::ThreadId) != colFrames.end()) {
+        return;
+    }
+    colFrames.emplace_back(threadId);
+    WINAPI32::regstring(InstancesRoot, kInstancesKey, std::to_string(threadId), "0",
+                        kInstancesView);
+}
+
 BOOL CALLBACK EnumWinProc(HWND hwnd, LPARAM) {
     modTrace::TracedSub(kModule, "Function EnumWinProc", [&](modTrace::Lines& line) {
         WindowRecord record;

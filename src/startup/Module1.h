@@ -49,6 +49,8 @@ extern int32_t MenuY;
 
 // Forgets the recorded frame threads that have ended: out of colFrames and the register.
 void ForgetEndedFrames();
+// Records a frame thread as the start does, in colFrames and the register, once.
+void KeepFrameThread(int32_t threadId);
 
 // The program's entry: refuses to run beside another copy on this desktop, then builds the
 // application object. Returns true when the program is to keep running.

@@ -1,5 +1,6 @@
 #include "ui/frmmain.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <utility>
@@ -257,9 +258,31 @@ void frmmain::WinHook1_WindowActivated(HWND activated) {
     TryStep([&] {
         popups = PopupsToClose(Module1::colWindows, Module1::colFrames, Module1::colInstances);
     });
+    if (popups.empty()) {
+        return;
+    }
+    // A frame opened with Ctrl held is one the user asked for. The key as it is now: the
+    // queue's state may lag behind what the user's hand does.
+    if ((::GetAsyncKeyState(VK_CONTROL) & 0x8000) != 0) {
+        for (HWND popup : popups) {
+            KeepFrame(popup);
+        }
+        return;
+    }
     for (HWND popup : popups) {
         ClosePopupWindow(popup);
     }
+}
+
+void frmmain::KeepFrame(HWND frame) const {
+    auto record = std::ranges::find(Module1::colWindows, frame, &Module1::WindowRecord::Handle);
+    if (record == Module1::colWindows.end() || record->ThreadId == 0) {
+        return;  // gone before its thread was read: nothing to keep
+    }
+    diagnostics::TryStep([&] { Module1::KeepFrameThread(record->ThreadId); });
+    char note[80];
+    std::snprintf(note, sizeof note, "window &H%lX kept: Ctrl held", HandleToULong(frame));
+    modTrace::TraceNote("frmmain", "Sub KeepFrame", note);
 }
 
 frmmain::PostMessageFn frmmain::PostClose = &::PostMessageA;

@@ -72,8 +72,10 @@ class frmmain : public win32::WindowBase {
     static PostMessageFn PostClose;
 
     // The activation of a top-level window: closes every browser frame that was not open
-    // when the program started.
+    // when the program started, or, while a Ctrl key is down, keeps them as if they had been.
     void WinHook1_WindowActivated(HWND activated);
+    // Records a frame of the latest snapshot with the start's frames, in the register too.
+    void KeepFrame(HWND frame) const;
 
   private:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
