@@ -1,8 +1,9 @@
-"""The frame register and the toolbar button, seen in the registry the program writes."""
+"""The frame register, with the frame a user keeps by holding Ctrl, and the toolbar button,
+seen in the registry the program writes."""
 import unittest
 
-from harness import (BIN, INSTANCES, INSTANCES_KEY, TOOLBAR_KEY, E2ETestCase, wait_for,
-                     windows_path)
+from harness import (BIN, BROWSERS, INSTANCES, INSTANCES_KEY, TOOLBAR_KEY, E2ETestCase,
+                     wait_for, windows_path)
 
 REG_SZ = 1
 WM_QUIT = 0x0012
@@ -33,6 +34,20 @@ class RegisterTest(E2ETestCase):
         for view in ("32:", "64:"):
             self.assertEqual(s.reg_values(view + TOOLBAR_KEY), toolbar, view)
 
+        # A frame opened with Ctrl held (a real key) is the user's: it stays, recorded, till Exit.
+        s.xdotool("keydown", "ctrl")
+        try:
+            wanted = s.start_ie(BROWSERS[-1])
+            wait_for(lambda: str(wanted.tid) in s.reg_values(INSTANCES_KEY),
+                     what="the frame opened with Ctrl held in the register")
+        finally:
+            s.xdotool("keyup", "ctrl")
+        for frame in (first, wanted):
+            s.activate(frame.hwnd)
+        popup = s.start_popup()
+        wait_for(lambda: popup.poll() is not None, timeout=15, what="a frame without Ctrl to close")
+        self.assertTrue(s.is_window(wanted.hwnd), "the frame opened with Ctrl held closed")
+
         self.choose("x")  # Exit
         wait_for(lambda: proc.poll() is not None, what="the program to end")
         self.assertEqual(set(s.reg_values(INSTANCES_KEY)), {"abc"})
@@ -43,7 +58,7 @@ class RegisterTest(E2ETestCase):
         # Another installed copy's button stays.
         s.probe("regset", TOOLBAR_KEY, "Exec", r"C:\windows\notepad.exe")
         s.start_tamewin()
-        wait_for(lambda: len(s.reg_values(INSTANCES_KEY)) == 3, what="the frames recorded again")
+        wait_for(lambda: len(s.reg_values(INSTANCES_KEY)) == 4, what="the frames recorded again")
         self.assertEqual(s.reg_values(TOOLBAR_KEY)["Exec"][1], r"C:\windows\notepad.exe")
 
     def test_where_the_machine_key_refuses_the_register_is_per_user_and_a_quit_clears_it(self):
