@@ -178,9 +178,12 @@ class Session:
     def is_window(self, hwnd):
         return any(w.hwnd == hwnd for w in self.find_windows())
 
-    def companions(self):
+    def running(self, *names):
         return [line for line in self.probe("processes").splitlines()
-                if "tamehookhost" in line.lower()]
+                if line.split("\t")[1].lower().startswith(names)]
+
+    def companions(self):
+        return self.running("tamehookhost")
 
     def tray_icons(self):
         """The occupied slots of the taskbar's notification area, rightmost first."""
@@ -253,24 +256,6 @@ class E2ETestCase(unittest.TestCase):
         self.s.keys_over(self.title_line(menu), accelerator)
         wait_for(lambda: not self.s.find_windows(cls=MENU_CLASS, visible=True),
                  what="the menu to close")
-
-    def start_scan_counter(self):
-        """A hidden frame opened after the start: the program posts it WM_CLOSE, which it
-        ignores, in every scan. Returns a function that reads how many scans there were."""
-        s = self.s
-        count = s.shots / "scans.txt"
-        s.start(BIN / "tests" / "tameprobe.exe", "sentinel", windows_path(count))
-        wait_for(lambda: [w for w in s.find_windows(cls="IEFrame") if w.title == "scan counter"],
-                 what="the scan counter")
-        return lambda: int(count.read_text() or 0) if count.exists() else 0
-
-    def activate_and_wait_for_scan(self, scans, *windows):
-        """Activates the windows in turn (one at least is not in front already, so there is
-        an activation) and waits for the scan."""
-        done = scans()
-        for window in windows:
-            self.s.activate(window.hwnd)
-        wait_for(lambda: scans() > done, what="the scan of an activation")
 
     def assert_icon(self, on):
         wait_for(lambda: self.s.tray_icons()[0].shows_on == on,

@@ -147,22 +147,6 @@ int Registry(int argc, char** argv) {
     return 0;
 }
 
-// A hidden window of the browser's frame class that ignores WM_CLOSE and writes how many it
-// has had to a file: the program posts it one in every scan. Runs until ended.
-const char* g_sentinelFile = nullptr;
-int g_sentinelCloses = 0;
-
-LRESULT CALLBACK SentinelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg != WM_CLOSE) {
-        return ::DefWindowProcA(hwnd, msg, wParam, lParam);
-    }
-    if (FILE* f = std::fopen(g_sentinelFile, "w")) {
-        std::fprintf(f, "%d\n", ++g_sentinelCloses);
-        std::fclose(f);
-    }
-    return 0;
-}
-
 // A stand-in for a running copy of the program, for the remover: it ends 3 s after it is
 // asked to, or, with "stays", never.
 bool g_copyStays = false;
@@ -261,9 +245,6 @@ int main(int argc, char** argv) {
              more = ::Process32Next(snapshot.get(), &entry)) {
             std::printf("%lu\t%s\n", entry.th32ProcessID, entry.szExeFile);
         }
-    } else if (cmd == "sentinel" && argc >= 3) {
-        g_sentinelFile = argv[2];
-        return RunWindow("IEFrame", "scan counter", &SentinelProc);
     } else if (cmd == "copy") {
         g_copyStays = argc >= 3 && std::strcmp(argv[2], "stays") == 0;
         return RunWindow("IETamewin.Main", "", &CopyProc);

@@ -48,10 +48,6 @@ class PackageTest(E2ETestCase):
         return subprocess.run(["wine", *map(str, args)], env=self.s.env, timeout=300,
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode
 
-    def ours_running(self):
-        return [line for line in self.s.probe("processes").splitlines()
-                if line.split("\t")[1].lower().startswith(("tamewin", "tamehookhost"))]
-
     def exported(self, root):
         out = Path(self.s.shots) / "export.reg"
         self.assertEqual(self.wine("regedit", "/e", windows_path(out), root), 0)
@@ -85,7 +81,7 @@ class PackageTest(E2ETestCase):
 
         # The newer package replaces the running one: one product, the logon option kept.
         self.assertEqual(self.wine("msiexec", "/i", windows_path(self.newer), "/qn"), 0)
-        self.assertEqual(self.ours_running(), [])
+        self.assertEqual(s.running("tamewin", "tamehookhost"), [])
         self.assertEqual(self.exported("HKEY_LOCAL_MACHINE").count('"ProductName"="IE Tamewin"'), 1)
         self.assertIn("IE Tamewin", s.reg_values(VIEWS[0] + RUN_KEY))
 
@@ -94,7 +90,7 @@ class PackageTest(E2ETestCase):
         s.probe("regset", APPROVED, "IE Tamewin", "off")
         self.assertEqual(self.wine("msiexec", "/x", windows_path(self.newer), "/qn"), 0)
         self.assertEqual(s.reg_values(APPROVED), {})
-        self.assertEqual(self.ours_running(), [])
+        self.assertEqual(s.running("tamewin", "tamehookhost"), [])
         # Wine never unloads a hook library from a program the hook entered (the desktop's,
         # here), and its installer leaves a file in use where Windows' deletes it at restart.
         left = {p.name for p in INSTALL_DIR.iterdir()} if INSTALL_DIR.exists() else set()

@@ -41,6 +41,11 @@ class Seam {
     T kept_;
 };
 
+// Distinct window handles that no window has, for code that only passes them on.
+inline HWND FakeWindow(int n) {
+    return reinterpret_cast<HWND>(static_cast<INT_PTR>(0x10000 + 2 * n));
+}
+
 // A post refused as a window of higher integrity refuses it (UIPI): access denied.
 BOOL WINAPI RefusedPost(HWND, UINT, WPARAM, LPARAM);
 

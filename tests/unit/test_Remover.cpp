@@ -51,19 +51,17 @@ void PutAll() {
 
 }  // namespace
 
-TEST(Remover, ACopyThatCannotBeAskedToEndStopsItAtOnceWithNothingRemoved) {
+TEST(Remover, StopsAtOnceForACopyItCannotAskToEndAndSaysSoOnlyWhenADeleteIsRefused) {
     PutAll();
-    ui::frmmain copy;  // a running copy's main window
-    copy.Load();
-    const Seam refused(remover::PostClose, &testing_windows::RefusedPost);
-    // Waiting would not help: this copy's process is the test's own, and never ends.
-    EXPECT_EQ(remover::Run("/wait=5000"), remover::kCannotAskToEnd);
-    EXPECT_TRUE(Exists(HKEY_CURRENT_USER, kProgramKey));
-    EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, kProgramKey));
-}
-
-TEST(Remover, RemovesItsOwnStartRecordsAndSaysSoOnlyWhenADeleteIsRefused) {
-    PutAll();
+    {
+        ui::frmmain copy;  // a running copy's main window
+        copy.Load();
+        const Seam refused(remover::PostClose, &testing_windows::RefusedPost);
+        // Waiting would not help: this copy's process is the test's own, and never ends.
+        EXPECT_EQ(remover::Run("/wait=5000"), remover::kCannotAskToEnd);
+        EXPECT_TRUE(Exists(HKEY_CURRENT_USER, kProgramKey));
+        EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, kProgramKey));
+    }
     EXPECT_EQ(remover::Run("/user"), remover::kRemoved);
     EXPECT_FALSE(Exists(HKEY_CURRENT_USER, kProgramKey));
     EXPECT_EQ(remover::Run("/user"), remover::kRemoved) << "nothing there is no failure";

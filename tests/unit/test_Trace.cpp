@@ -216,7 +216,6 @@ TEST_F(Trace, TheBoxNamesTheErrorAndWhereItCameFromRetryRunsTheLineAgainIgnoreGo
              {10, 20, 20, 20, 30, 40},
              1,
              box("#51 (Bad thing)", ".")},
-            {{IDRETRY, IDABORT}, 1000, from(""), {10, 20, 20}, -1, box(call, ".")},
         };
     for (const auto& [answers, fails, raise, lines, result, text] : cases) {
         SCOPED_TRACE(::testing::PrintToString(answers));

@@ -19,6 +19,7 @@
 using controls::DesktopHook;
 using controls::HookKind;
 using controls::WinHook;
+using testing_windows::FakeWindow;
 using testing_windows::Pump;
 using testing_windows::PumpUntil;
 using testing_windows::ThreadWindow;
@@ -49,11 +50,6 @@ struct HookLibrary {
         callWnd(HC_ACTION, 0, reinterpret_cast<LPARAM>(&call));
     }
 };
-
-// Distinct window handles for what the library posts; the control does not look at them.
-HWND FakeWindow(int n) {
-    return reinterpret_cast<HWND>(static_cast<LONG_PTR>(0x10000 + 2 * n));
-}
 
 // Mouse input at a point, the move part of the same input: no earlier position takes its place.
 void MouseAt(POINT at, std::vector<DWORD> flags) {
