@@ -127,10 +127,10 @@ class Session:
         with tempfile.TemporaryFile("w+") as out, tempfile.TemporaryFile("w+") as err:
             done = subprocess.run(["wine", BIN / "tests" / "tameprobe.exe", *map(str, args)],
                                   env=self.env, stdout=out, stderr=err, timeout=60)
-            out.seek(0)
-            if check and done.returncode != 0:
-                err.seek(0)
-                raise AssertionError(f"tameprobe {args} failed ({done.returncode}): {err.read()}")
+            out.seek(0), err.seek(0)
+            if check and done.returncode != 0:  # Wine's start.exe tells its failures on stdout
+                raise AssertionError(f"tameprobe {args} failed ({done.returncode}): "
+                                     f"{out.read()!r} {err.read()!r}")
             return out.read()
 
     def start(self, *args):
