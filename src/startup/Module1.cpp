@@ -95,10 +95,7 @@ void ForgetEndedFrames() {
         return std::find(ended.begin(), ended.end(), frame.ThreadId) != ended.end();
     });
     for (int32_t threadId : ended) {
-        diagnostics::TryStep([&] {
-            WINAPI32::DeleteRegString(InstancesRoot, kInstancesKey, std::to_string(threadId),
-                                      kInstancesView);
-        });
+        diagnostics::TryStep([&] { clstamewin::RemoveInstance(threadId); });
     }
 }
 
@@ -107,8 +104,7 @@ void KeepFrameThread(int32_t threadId) {
         return;
     }
     colFrames.emplace_back(threadId);
-    WINAPI32::regstring(InstancesRoot, kInstancesKey, std::to_string(threadId), "0",
-                        kInstancesView);
+    clstamewin::AddInstance(threadId);
 }
 
 BOOL CALLBACK EnumWinProc(HWND hwnd, LPARAM) {

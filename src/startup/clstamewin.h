@@ -26,8 +26,9 @@ class clstamewin {
     void ChooseInstancesRoot();
     void ClearInstances();
     void RegisterOpenFrames();
-    void AddInstance(int32_t threadId);
-    void RemoveInstance(int32_t threadId);
+    // One thread's value, under the register's root and view; also for the frames kept later.
+    static void AddInstance(int32_t threadId);
+    static void RemoveInstance(int32_t threadId);
 
     // The key of the browser's toolbar button, under HKEY_LOCAL_MACHINE.
     static constexpr char kToolbarKey[] =
