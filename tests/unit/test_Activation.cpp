@@ -34,7 +34,6 @@ TEST(Snapshot, RecordsClassTitleAndThreadCutAt254) {
     EXPECT_EQ(it->ClassName, longClass.substr(0, 254));
     EXPECT_EQ(it->Title, longTitle.substr(0, 254));
     EXPECT_EQ(it->ThreadId, static_cast<int32_t>(window.threadId()));
-    Module1::colWindows.clear();
 }
 
 TEST(PopupRule, ClosesEveryFrameOfAThreadNeitherOfTheStartNorInTheRegister) {
