@@ -39,10 +39,19 @@ def windows_path(path):
     return "Z:" + str(path).replace("/", "\\")
 
 
-def wait_for(predicate, timeout=20.0, what="condition"):
-    """Polls until predicate() gives a true value and returns it; fails the test at the deadline."""
+# How long a program's start may take: a loaded machine shares out the CPU time it needs (a
+# browser under emulation showed its frame after 1.6 s at a load of 1.5, after 10 s at 13).
+STARTING = 120.0
+
+
+def wait_for(predicate, timeout=20.0, what="condition", proc=None):
+    """Polls until predicate() gives a true value and returns it; fails the test at the deadline,
+    or as soon as proc, the started program it waits on, has ended."""
     deadline = time.monotonic() + timeout
     while not (value := predicate()):
+        if proc and proc.poll() is not None:
+            raise AssertionError(f"{proc.args[1]} ended ({proc.returncode}) before {what}: "
+                                 f"{proc.log.read_text()!r}")
         if time.monotonic() > deadline:
             raise AssertionError(f"timed out after {timeout:.0f} s waiting for {what}")
         time.sleep(0.1)
@@ -134,8 +143,11 @@ class Session:
             return out.read()
 
     def start(self, *args):
-        p = subprocess.Popen(["wine", *map(str, args)], env=self.env,
-                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        log = self.shots / f"{len(self.procs)}.log"  # what Wine says when the start fails
+        with open(log, "w") as out:
+            p = subprocess.Popen(["wine", *map(str, args)], env=self.env, stdout=out,
+                                 stderr=subprocess.STDOUT)
+        p.log = log
         self.procs.append(p)
         return p
 
@@ -143,7 +155,8 @@ class Session:
         before = {w.hwnd for w in self.find_windows(cls="IETamewin.Main")}
         proc = self.start(BIN / "tamewin.exe")
         main = wait_for(lambda: [w for w in self.find_windows(cls="IETamewin.Main")
-                                 if w.hwnd not in before], what="tamewin's main window")[0]
+                                 if w.hwnd not in before], STARTING, "tamewin's main window",
+                        proc)[0]
         wait_for(self.tray_icons, what="tray icon")
         return proc, main
 
@@ -151,11 +164,16 @@ class Session:
         """A browser whose frame may be closed before anyone sees it: watch the process."""
         return self.start(browser, "about:blank")
 
+    @staticmethod
+    def wait_ended(proc, what):
+        """Waits for a started program to end, which includes its start."""
+        wait_for(lambda: proc.poll() is not None, STARTING, what)
+
     def start_ie(self, browser=IE64):
         before = {w.hwnd for w in self.find_windows(cls="IEFrame")}
-        self.start(browser, "about:blank")
+        proc = self.start(browser, "about:blank")
         return wait_for(lambda: [w for w in self.find_windows(cls="IEFrame", visible=True)
-                                 if w.hwnd not in before], what="a new IEFrame")[0]
+                                 if w.hwnd not in before], STARTING, "a new IEFrame", proc)[0]
 
     def record_browser(self):
         """Pages the program opens go to a stand-in browser, which notes them in browser_log."""

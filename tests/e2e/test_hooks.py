@@ -40,8 +40,7 @@ class HooksTest(E2ETestCase):
                          what="the new frame to close at its foreground event")
             else:
                 popup = s.start_popup()
-                wait_for(lambda: popup.poll() is not None, timeout=15,
-                         what="the new frame to close at its activation")
+                s.wait_ended(popup, "the new frame to close at its activation")
 
         popup_closes()
         self.choose("f")

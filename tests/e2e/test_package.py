@@ -74,10 +74,10 @@ class PackageTest(E2ETestCase):
             s.start(INSTALL_DIR / "tamewin.exe")
         wait_for(s.tray_icons, what="the icon")
         second = s.start(INSTALL_DIR / "tamewin.exe")
-        wait_for(lambda: second.poll() is not None, what="a second copy to end")
+        s.wait_ended(second, "a second copy to end")
         self.assertEqual(len(s.find_windows(cls="IETamewin.Main")), 1)
         popup = s.start_popup(BROWSERS[-1])
-        wait_for(lambda: popup.poll() is not None, timeout=15, what="the pop-up to be closed")
+        s.wait_ended(popup, "the pop-up to be closed")
 
         # The newer package replaces the running one: one product, the logon option kept.
         self.assertEqual(self.wine("msiexec", "/i", windows_path(self.newer), "/qn"), 0)
@@ -115,7 +115,7 @@ class PackageTest(E2ETestCase):
         s.start(top / "tamewin.exe")
         wait_for(s.tray_icons, what="the icon")
         popup = s.start_popup(BROWSERS[0])
-        wait_for(lambda: popup.poll() is not None, timeout=15, what="the pop-up to be closed")
+        s.wait_ended(popup, "the pop-up to be closed")
 
 
 if __name__ == "__main__":

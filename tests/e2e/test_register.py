@@ -45,7 +45,7 @@ class RegisterTest(E2ETestCase):
         for frame in (first, wanted):
             s.activate(frame.hwnd)
         popup = s.start_popup()
-        wait_for(lambda: popup.poll() is not None, timeout=15, what="a frame without Ctrl to close")
+        s.wait_ended(popup, "a frame without Ctrl to close")
         self.assertTrue(s.is_window(wanted.hwnd), "the frame opened with Ctrl held closed")
 
         self.choose("x")  # Exit
@@ -70,7 +70,7 @@ class RegisterTest(E2ETestCase):
         user = "HKCU\\" + INSTANCES
         self.assertEqual(set(s.reg_values(user)), {str(kept.tid)})
         popup = s.start_popup()
-        wait_for(lambda: popup.poll() is not None, timeout=15, what="the new frame to be closed")
+        s.wait_ended(popup, "the new frame to be closed")
         self.assertTrue(s.is_window(kept.hwnd))
         s.probe("post", main.hwnd, WM_QUIT)  # ends it as cleanly as Exit
         wait_for(lambda: proc.poll() is not None, what="the program to end")

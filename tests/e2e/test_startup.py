@@ -17,7 +17,7 @@ class StartupTest(E2ETestCase):
         self.assertEqual(s.find_windows(pid=main.pid, visible=True), [])
         before = s.reg_values(INSTANCES_KEY)
         second = s.start(BIN / "tamewin.exe")
-        wait_for(lambda: second.poll() is not None, what="the second copy to end")
+        s.wait_ended(second, "the second copy to end")
         self.assertEqual(second.returncode, 0)
         self.assertEqual(len(s.find_windows(cls="IETamewin.Main")), 1)
         self.assertEqual(len(s.tray_icons()), 1)
