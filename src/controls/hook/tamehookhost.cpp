@@ -29,9 +29,19 @@ win32::Module LoadLibraryBeside() {
     return win32::Module(::LoadLibraryA(path));
 }
 
-}  // namespace
+// The command line after the program's own name, which comes first, quoted or not.
+LPSTR Arguments(LPSTR line) {
+    const char end = *line == '"' ? '"' : ' ';
+    if (end == '"') {
+        ++line;
+    }
+    while (*line != '\0' && *line != end) {
+        ++line;
+    }
+    return *line == '\0' ? line : line + 1;
+}
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
+UINT Host(LPSTR arguments) {
     const win32::Module library = LoadLibraryBeside();
     if (!library) {
         return 1;
@@ -41,6 +51,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     if (host == nullptr) {
         return 1;
     }
-    host(nullptr, nullptr, commandLine, SW_HIDE);
+    host(nullptr, nullptr, arguments, SW_HIDE);
     return 0;
+}
+
+}  // namespace
+
+// The system enters the program here: it needs no C runtime.
+extern "C" void HostStart() {
+    ::ExitProcess(Host(Arguments(::GetCommandLineA())));
 }
