@@ -5,9 +5,10 @@
 //
 // The system loads the library only into programs of the program's bitness. Some systems
 // call the hook on the installing thread for the others, some never do; so on a 64-bit system
-// a companion process, the other bitness's rundll32 hosting the other build of the library
-// (tamehook32.dll or tamehook64.dll, same folder), watches them too, through the library's
-// WH_CALLWNDPROC hook (WM_ACTIVATE), which posts the same message.
+// a companion process, the small host program of the other bitness (tamehookhost32.exe or
+// tamehookhost64.exe) with the other build of the library (tamehook32.dll or tamehook64.dll),
+// both in the program's folder, watches them too, through the library's WH_CALLWNDPROC hook
+// (WM_ACTIVATE), which posts the same message.
 //
 // Everything is undone, in reverse order, when the object goes.
 #pragma once
