@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "controls/PictureBox.h"
-#include "controls/SystemProc.h"
+#include "win32/Dpi.h"
+#include "win32/SystemProc.h"
 
 namespace controls {
 
@@ -15,7 +15,7 @@ HICON LoadSized(HMODULE module, WORD id, int size) {
     // Common controls 6 scale a larger frame down when the exact size is missing, which looks
     // better than the classic loader's stretch of a smaller one; older versions lack it.
     static const auto scaleDown =
-        SystemProc<LoadIconWithScaleDownFn>("comctl32.dll", "LoadIconWithScaleDown");
+        win32::SystemProc<LoadIconWithScaleDownFn>("comctl32.dll", "LoadIconWithScaleDown");
     if (scaleDown != nullptr) {
         HICON icon = nullptr;
         if (SUCCEEDED(scaleDown(module, MAKEINTRESOURCEW(id), size, size, &icon))) {
@@ -58,11 +58,9 @@ HICON ImageList::Icon(int number, int size) const {
 int ImageList::SmallIconSizeAt(UINT dpi) {
     using GetSystemMetricsForDpiFn = int(WINAPI*)(int, UINT);
     static const auto metricsForDpi =
-        SystemProc<GetSystemMetricsForDpiFn>("user32.dll", "GetSystemMetricsForDpi");
+        win32::SystemProc<GetSystemMetricsForDpiFn>("user32.dll", "GetSystemMetricsForDpi");
     const int size = metricsForDpi != nullptr ? metricsForDpi(SM_CXSMICON, dpi) : 0;
-    return size > 0 ? size
-                    : ::MulDiv(::GetSystemMetrics(SM_CXSMICON), static_cast<int>(dpi),
-                               static_cast<int>(ScreenDpi()));
+    return size > 0 ? size : win32::FromScreenDpi(::GetSystemMetrics(SM_CXSMICON), dpi);
 }
 
 HIMAGELIST ImageList::Handle(int size) const {

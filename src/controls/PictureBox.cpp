@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "controls/SystemProc.h"
 #include "diagnostics/RuntimeError.h"
 
 namespace controls {
@@ -38,18 +37,6 @@ TwipsPerPixel ScreenTwipsPerPixel() {
 TwipsPerPixel TwipsPerPixelAt(UINT dpi) {
     const int32_t scale = TwipsPerPixelFor(static_cast<int>(dpi));
     return {scale, scale};
-}
-
-UINT ScreenDpi() {
-    win32::WindowDc screen(nullptr);
-    return static_cast<UINT>(std::max(1, ::GetDeviceCaps(screen.get(), LOGPIXELSY)));
-}
-
-UINT WindowDpi(HWND window) {
-    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-    static const auto dpiForWindow = SystemProc<GetDpiForWindowFn>("user32.dll", "GetDpiForWindow");
-    const UINT dpi = dpiForWindow != nullptr ? dpiForWindow(window) : 0;
-    return dpi != 0 ? dpi : ScreenDpi();
 }
 
 PictureBox::PictureBox(TwipsPerPixel twipsPerPixel)

@@ -22,11 +22,6 @@ struct TwipsPerPixel {
 TwipsPerPixel ScreenTwipsPerPixel();
 // The same for another DPI, on both axes.
 TwipsPerPixel TwipsPerPixelAt(UINT dpi);
-// The screen's logical pixels per inch, vertically.
-UINT ScreenDpi();
-// The DPI a window is drawn at: per monitor from Windows 10 1607 on (GetDpiForWindow); before
-// that, and where the system cannot tell, the screen's.
-UINT WindowDpi(HWND window);
 
 // The surface's font as a description; whoever draws text creates the font from it.
 struct PictureFont {

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "controls/PictureBox.h"
 #include "diagnostics/RuntimeError.h"
+#include "win32/Dpi.h"
 #include "win32/Handles.h"
 
 namespace controls {
@@ -78,38 +78,6 @@ std::wstring SpokenText(const char* caption) {
         ::MultiByteToWideChar(CP_ACP, 0, plain.data(), static_cast<int>(plain.size()), wide.data(),
                               static_cast<int>(wide.size()))));
     return wide;
-}
-
-// GetDpiForMonitor exists from Windows 8.1 on; before that every monitor has the screen's DPI.
-using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
-constexpr int kEffectiveDpi = 0;
-
-GetDpiForMonitorFn LoadGetDpiForMonitor() {
-    static const win32::Module shcore = [] {
-        char folder[MAX_PATH];
-        const UINT length = ::GetSystemDirectoryA(folder, MAX_PATH);
-        if (length == 0 || length >= MAX_PATH) {
-            return win32::Module();
-        }
-        const std::string path = std::string(folder, length) + "\\shcore.dll";
-        return win32::Module(::LoadLibraryA(path.c_str()));
-    }();
-    if (!shcore) {
-        return nullptr;
-    }
-    return reinterpret_cast<GetDpiForMonitorFn>(
-        reinterpret_cast<void (*)()>(::GetProcAddress(shcore.get(), "GetDpiForMonitor")));
-}
-
-UINT SystemMonitorDpi(HMONITOR monitor) {
-    static const GetDpiForMonitorFn getDpiForMonitor = LoadGetDpiForMonitor();
-    UINT x = 0;
-    UINT y = 0;
-    if (getDpiForMonitor != nullptr &&
-        SUCCEEDED(getDpiForMonitor(monitor, kEffectiveDpi, &x, &y)) && y > 0) {
-        return y;
-    }
-    return ScreenDpi();
 }
 
 WCHAR Upper(WCHAR c) {
@@ -201,7 +169,7 @@ class Subclass {
 
 }  // namespace
 
-PopupMenu::MonitorDpiFn PopupMenu::MonitorDpi = &SystemMonitorDpi;
+PopupMenu::MonitorDpiFn PopupMenu::MonitorDpi = &win32::MonitorDpi;
 
 class PopupMenu::Impl {
   public:
@@ -324,7 +292,7 @@ class PopupMenu::Impl {
         Impl& impl_;
     };
 
-    int Scaled(int pixels) const { return ::MulDiv(pixels, static_cast<int>(dpi_), 96); }
+    int Scaled(int pixels) const { return win32::Scaled(pixels, dpi_); }
     int TextLeft() const { return Scaled(kIconSize) + 2 * Scaled(kIconPad) + Scaled(kTextGap); }
 
     void EnsureFonts() {
@@ -336,8 +304,7 @@ class PopupMenu::Impl {
         ::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
         LOGFONTA font = metrics.lfMenuFont;
         // The metrics are given for the screen's DPI; the menu's monitor may have another.
-        font.lfHeight =
-            ::MulDiv(font.lfHeight, static_cast<int>(dpi_), static_cast<int>(ScreenDpi()));
+        font.lfHeight = win32::FromScreenDpi(font.lfHeight, dpi_);
         fonts_.normal.reset(::CreateFontIndirectA(&font));
         font.lfWeight = FW_BOLD;
         fonts_.bold.reset(::CreateFontIndirectA(&font));

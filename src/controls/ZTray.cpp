@@ -3,7 +3,7 @@
 #include <shellapi.h>
 
 #include "controls/ImageList.h"
-#include "controls/PictureBox.h"
+#include "win32/Dpi.h"
 #include "win32/WindowBase.h"
 
 namespace controls {
@@ -15,7 +15,7 @@ constexpr UINT_PTR kRetryTimer = 1;
 
 // The notification area's icon size: the small icon size at the DPI of the tray's window.
 int SmallIconSize(HWND hwnd) {
-    return ImageList::SmallIconSizeAt(hwnd != nullptr ? WindowDpi(hwnd) : ScreenDpi());
+    return ImageList::SmallIconSizeAt(win32::WindowDpi(hwnd));
 }
 
 }  // namespace

@@ -7,11 +7,12 @@
 #include <iterator>
 
 #include "controls/PictureBox.h"
-#include "controls/SystemProc.h"
 #include "diagnostics/RuntimeError.h"
 #include "resources/resource.h"
 #include "ui/Maker.h"
 #include "version.h"
+#include "win32/Dpi.h"
+#include "win32/SystemProc.h"
 
 namespace {
 
@@ -95,7 +96,7 @@ win32::Font MakeArial(int size, bool bold, bool underline, UINT dpi) {
 SIZE FrameSize(UINT dpi) {
     using AdjustForDpiFn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
     static const auto adjustForDpi =
-        controls::SystemProc<AdjustForDpiFn>("user32.dll", "AdjustWindowRectExForDpi");
+        win32::SystemProc<AdjustForDpiFn>("user32.dll", "AdjustWindowRectExForDpi");
     const controls::TwipsPerPixel scale = controls::TwipsPerPixelAt(dpi);
     RECT frame{0, 0, kClientWidth / scale.x, kClientHeight / scale.y};
     if (adjustForDpi == nullptr || !adjustForDpi(&frame, kStyle, FALSE, kExStyle, dpi)) {
@@ -167,7 +168,7 @@ class PaintScope {
 
 }  // namespace
 
-frmAbout::WindowDpiFn frmAbout::WindowDpi = &controls::WindowDpi;
+frmAbout::WindowDpiFn frmAbout::WindowDpi = &win32::WindowDpi;
 
 frmAbout::~frmAbout() {
     Destroy();

@@ -14,6 +14,7 @@
 #include "ui/PopupRule.h"
 #include "ui/frmAbout.h"
 #include "ui/mShellExecute.h"
+#include "win32/Dpi.h"
 
 namespace ui {
 
@@ -138,7 +139,7 @@ void frmmain::PaintSideBar() {
         }
     }
     picSideBar.SetHeightTwips(static_cast<double>(height) * picSideBar.TwipsPerPixelY());
-    const double points = kSideBarFontPoints * sideBarDpi_ / controls::ScreenDpi();
+    const double points = kSideBarFontPoints * sideBarDpi_ / win32::ScreenDpi();
     picSideBar.SetFont(controls::PictureFont{"Arial", points, true, false, false, false});
     picSideBar.SetForeColor(RGB(255, 255, 255));
 

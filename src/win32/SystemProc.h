@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-namespace controls {
+namespace win32 {
 
 // Procedure `name` of the already loaded module `module` as a pointer of type Fn; null when
 // the module is not loaded or lacks the procedure.
@@ -16,4 +16,4 @@ Fn SystemProc(const char* module, const char* name) {
     return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(proc));
 }
 
-}  // namespace controls
+}  // namespace win32

@@ -1,0 +1,63 @@
+#include "win32/Dpi.h"
+
+#include <algorithm>
+#include <string>
+
+#include "win32/Handles.h"
+#include "win32/SystemProc.h"
+
+namespace win32 {
+
+namespace {
+
+using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+constexpr int kEffectiveDpi = 0;
+
+// shcore.dll is not loaded by the program otherwise; it is taken from the system folder only.
+GetDpiForMonitorFn LoadGetDpiForMonitor() {
+    static const Module shcore = [] {
+        char folder[MAX_PATH];
+        const UINT length = ::GetSystemDirectoryA(folder, MAX_PATH);
+        if (length == 0 || length >= MAX_PATH) {
+            return Module();
+        }
+        const std::string path = std::string(folder, length) + "\\shcore.dll";
+        return Module(::LoadLibraryA(path.c_str()));
+    }();
+    if (!shcore) {
+        return nullptr;
+    }
+    return reinterpret_cast<GetDpiForMonitorFn>(
+        reinterpret_cast<void (*)()>(::GetProcAddress(shcore.get(), "GetDpiForMonitor")));
+}
+
+}  // namespace
+
+UINT ScreenDpi() {
+    WindowDc screen(nullptr);
+    return static_cast<UINT>(std::max(1, ::GetDeviceCaps(screen.get(), LOGPIXELSY)));
+}
+
+UINT WindowDpi(HWND window) {
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    static const auto dpiForWindow = SystemProc<GetDpiForWindowFn>("user32.dll", "GetDpiForWindow");
+    const UINT dpi = dpiForWindow != nullptr && window != nullptr ? dpiForWindow(window) : 0;
+    return dpi != 0 ? dpi : ScreenDpi();
+}
+
+UINT MonitorDpi(HMONITOR monitor) {
+    static const GetDpiForMonitorFn dpiForMonitor = LoadGetDpiForMonitor();
+    UINT x = 0;
+    UINT y = 0;
+    if (dpiForMonitor != nullptr && SUCCEEDED(dpiForMonitor(monitor, kEffectiveDpi, &x, &y)) &&
+        y > 0) {
+        return y;
+    }
+    return ScreenDpi();
+}
+
+int FromScreenDpi(int size, UINT dpi) {
+    return ::MulDiv(size, static_cast<int>(dpi), static_cast<int>(ScreenDpi()));
+}
+
+}  // namespace win32
