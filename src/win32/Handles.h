@@ -140,6 +140,47 @@ class SelectGuard {
     HGDIOBJ old_;
 };
 
+// Restores everything drawing changed in a DC (origin, font, colours) at the end of a scope.
+class SavedDc {
+  public:
+    explicit SavedDc(HDC dc) : dc_(dc), state_(::SaveDC(dc)) {}
+    SavedDc(const SavedDc&) = delete;
+    SavedDc& operator=(const SavedDc&) = delete;
+    ~SavedDc() {
+        if (state_ != 0) {
+            ::RestoreDC(dc_, state_);
+        }
+    }
+
+  private:
+    HDC dc_;
+    int state_;
+};
+
+// A window subclass for one scope.
+class WindowSubclass {
+  public:
+    WindowSubclass(HWND hwnd, SUBCLASSPROC proc, UINT_PTR id, DWORD_PTR data)
+        : hwnd_(hwnd),
+          proc_(proc),
+          id_(id),
+          installed_(::SetWindowSubclass(hwnd, proc, id, data)) {}
+    WindowSubclass(const WindowSubclass&) = delete;
+    WindowSubclass& operator=(const WindowSubclass&) = delete;
+    ~WindowSubclass() {
+        if (installed_) {
+            ::RemoveWindowSubclass(hwnd_, proc_, id_);
+        }
+    }
+    explicit operator bool() const { return installed_; }
+
+  private:
+    HWND hwnd_;
+    SUBCLASSPROC proc_;
+    UINT_PTR id_;
+    bool installed_;
+};
+
 // Holds a slim reader/writer lock, exclusively or shared, for one scope.
 template <void(WINAPI* Acquire)(PSRWLOCK), void(WINAPI* Release)(PSRWLOCK)>
 class SrwHold {
