@@ -14,17 +14,17 @@ Timer::~Timer() {
     SetEnabled(false);
 }
 
-void Timer::SetEnabled(bool enabled) {
+void Timer::SetEnabled(bool enabled) noexcept {
     enabled_ = enabled;
     Apply();
 }
 
-void Timer::SetInterval(UINT intervalMs) {
+void Timer::SetInterval(UINT intervalMs) noexcept {
     interval_ = intervalMs;
     Apply();
 }
 
-void Timer::Apply() {
+void Timer::Apply() noexcept {
     if (hwnd() == nullptr) {
         return;
     }

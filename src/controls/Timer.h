@@ -15,16 +15,16 @@ class Timer : private win32::WindowBase {
     explicit Timer(UINT intervalMs);
     ~Timer() override;
 
-    void SetEnabled(bool enabled);
+    void SetEnabled(bool enabled) noexcept;
     bool Enabled() const { return enabled_; }
-    void SetInterval(UINT intervalMs);
+    void SetInterval(UINT intervalMs) noexcept;
     UINT Interval() const { return interval_; }
 
     std::function<void()> Tick;
 
   private:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
-    void Apply();
+    void Apply() noexcept;
 
     UINT interval_;
     bool enabled_ = false;

@@ -1,6 +1,7 @@
 #include "controls/WinHook.h"
 
 #include <algorithm>
+#include <new>
 #include <vector>
 
 #include "controls/DesktopHook.h"
@@ -205,8 +206,13 @@ WinHook::WinHook(HookKind kind) : impl_(std::make_unique<Impl>(*this, kind)) {}
 
 WinHook::~WinHook() = default;
 
-void WinHook::SetHookActive(bool active) {
-    impl_->SetActive(active);
+void WinHook::SetHookActive(bool active) noexcept {
+    try {
+        impl_->SetActive(active);
+    } catch (const std::bad_alloc&) {
+        // Only a switch-on allocates (the control's place in a list), before anything is
+        // installed: the hook stays off, as when the system refuses it.
+    }
 }
 
 bool WinHook::HookActive() const {

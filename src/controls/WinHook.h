@@ -39,10 +39,10 @@ class WinHook {
     WinHook(const WinHook&) = delete;
     WinHook& operator=(const WinHook&) = delete;
 
-    // Installs (true) or removes (false) the hook. Returns normally even when the system
-    // refuses the hook; HookActive then reports false. Switching off drops the notifications
-    // already posted but not yet raised.
-    void SetHookActive(bool active);
+    // Installs (true) or removes (false) the hook. Never fails: a hook the system refuses,
+    // or one there is no memory for, leaves HookActive false. Switching off drops the
+    // notifications already posted but not yet raised.
+    void SetHookActive(bool active) noexcept;
     bool HookActive() const;
 
     std::function<void(HWND activated)> WindowActivated;   // Standard

@@ -2,7 +2,11 @@
 
 #include <windows.h>
 
+#include <exception>
 #include <limits>
+#include <new>
+
+#include "diagnostics/modTrace.h"
 
 namespace diagnostics {
 
@@ -50,6 +54,33 @@ int32_t CLng(std::string_view text) {
         throw RuntimeError(kErrOverflow, "Overflow");
     }
     return static_cast<int32_t>(value);
+}
+
+std::optional<int32_t> NumberOf(std::string_view text) noexcept {
+    try {
+        return CLng(text);
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
+void StepStopped(std::string_view step) noexcept {
+    try {
+        std::string note = std::string(step) + " stopped";
+        try {
+            throw;
+        } catch (const RuntimeError& e) {
+            note += ": error " + std::to_string(e.number()) + " (" + e.description() + ")";
+        } catch (const std::bad_alloc&) {
+            note += ": error " + std::to_string(kErrOutOfMemory) + " (Out of memory)";
+        } catch (const std::exception& e) {
+            note += std::string(": ") + e.what();
+        } catch (...) {
+        }
+        modTrace::TraceNote("diagnostics", "Sub TryStep", note);
+    } catch (...) {
+        // Not even the line could be made (memory ran out): the step is skipped all the same.
+    }
 }
 
 const std::string& ProgramName() {

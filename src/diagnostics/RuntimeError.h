@@ -1,9 +1,10 @@
 // Run-time errors: one exception type carrying the error's number, description and source,
 // the conversions that raise the documented errors, and the helper that runs a step whose
-// failure is to be ignored.
+// failure is not to stop its procedure.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -32,18 +33,27 @@ class RuntimeError : public std::runtime_error {
 // optional blanks ("007" gives 7). Anything else raises "Type mismatch" (13); a number out of
 // range raises "Overflow" (6).
 int32_t CLng(std::string_view text);
+// The number CLng reads from `text`, or nothing where CLng raises an error.
+std::optional<int32_t> NumberOf(std::string_view text) noexcept;
 
 // The program's executable name without folder and extension ("tamewin"): the source of the
 // errors the program raises itself.
 const std::string& ProgramName();
 
+// Writes the trace line ("--") of a step that TryStep stopped, naming the step and, for a
+// run-time error, its number and description. Called only while the step's exception is
+// being handled.
+void StepStopped(std::string_view step) noexcept;
+
 // Runs one step of a procedure whose failing steps are skipped: a run-time error (or any other
-// exception) raised by the step is dropped and the caller goes on with its next step.
-template <class Step>
-void TryStep(Step&& step) noexcept {
+// exception) raised by the step ends the step, leaves a trace line, and the caller goes on
+// with its next step. The user is not troubled; a trace shows what went wrong.
+template <class Body>
+void TryStep(std::string_view step, Body&& body) noexcept {
     try {
-        step();
+        body();
     } catch (...) {
+        StepStopped(step);
     }
 }
 

@@ -107,7 +107,7 @@ void SendTraceLine(const std::string& line) {
     }
 }
 
-void TraceStart() {
+void TraceStart() noexcept {
     HWND found = nullptr;
     for (HWND w = ::GetWindow(::GetDesktopWindow(), GW_CHILD); w != nullptr;
          w = ::GetWindow(w, GW_HWNDNEXT)) {
@@ -127,14 +127,15 @@ void TraceStart() {
     ::timeBeginPeriod(1);  // millisecond steps in the time field for the rest of the run
     SYSTEMTIME now{};
     ::GetLocalTime(&now);
-    // Traced procedures call this from code that must not throw: a start line that cannot be
-    // made is skipped, the trace runs on.
     std::string start;
-    diagnostics::TryStep([&] {
+    try {
         start = diagnostics::ProgramName() + " START TRACE 1.0 " + TwoDigits(now.wMonth) + "-" +
                 TwoDigits(now.wDay) + "-" + std::to_string(now.wYear) + "," + TwoDigits(now.wHour) +
                 ":" + TwoDigits(now.wMinute) + ":" + TwoDigits(now.wSecond) + kCrLf;
-    });
+    } catch (...) {
+        // Traced procedures call this from code that must not throw: a start line that cannot
+        // be made is lost, the trace runs on. The trace has no other place to say so.
+    }
     TraceState.StartTick = ::timeGetTime();
     if (!start.empty()) {
         SendTraceLine(start);
@@ -145,7 +146,7 @@ void TraceStart() {
 namespace {
 
 // Starts the trace at its first call; true when there is a viewer to send lines to.
-bool Viewing() {
+bool Viewing() noexcept {
     if (!TraceState.Initialised) {
         TraceStart();
     }
@@ -153,31 +154,36 @@ bool Viewing() {
 }
 
 void SendEntryLine(std::string_view arrow, int32_t depth, std::string_view module,
-                   std::string_view procedure, std::string_view note) {
+                   std::string_view procedure, std::string_view note) noexcept {
     TraceState.Sequence = SaturatingIncrement(TraceState.Sequence);
-    diagnostics::TryStep([&] {
+    try {
         SendTraceLine(EntryLine(arrow, TraceState.Sequence, ::timeGetTime() - TraceState.StartTick,
                                 depth, module, procedure, note));
-    });
+    } catch (...) {
+        // A line that cannot be made (memory ran out) is lost, as one the viewer did not take.
+    }
 }
 
 }  // namespace
 
-void TraceEnter(std::string_view module, std::string_view procedure, std::string_view note) {
+void TraceEnter(std::string_view module, std::string_view procedure,
+                std::string_view note) noexcept {
     if (Viewing()) {
         TraceState.Depth = SaturatingIncrement(TraceState.Depth);
         SendEntryLine("->", TraceState.Depth, module, procedure, note);
     }
 }
 
-void TraceExit(std::string_view module, std::string_view procedure, std::string_view note) {
+void TraceExit(std::string_view module, std::string_view procedure,
+               std::string_view note) noexcept {
     if (Viewing()) {
         SendEntryLine("<-", TraceState.Depth, module, procedure, note);
         TraceState.Depth = TraceState.Depth > 0 ? TraceState.Depth - 1 : 0;
     }
 }
 
-void TraceNote(std::string_view module, std::string_view procedure, std::string_view note) {
+void TraceNote(std::string_view module, std::string_view procedure,
+               std::string_view note) noexcept {
     if (Viewing()) {
         SendEntryLine("--", SaturatingIncrement(TraceState.Depth), module, procedure, note);
     }
@@ -214,14 +220,14 @@ int16_t HandleError(const std::string& module, const std::string& procedure) {
     ErrorRecordFields error = ErrorRecord;
 
     int16_t choice = kAbort;
-    diagnostics::TryStep([&] {
+    diagnostics::TryStep("HandleError: the ERROR line", [&] {
         if (TraceState.ViewerWindow != nullptr) {
             SendTraceLine("[" + diagnostics::ProgramName() + "] ERROR " +
                           std::to_string(error.Number) + " \"" + error.Description + "\" at " +
                           module + " : " + procedure + " : " + std::to_string(error.Line) + kCrLf);
         }
     });
-    diagnostics::TryStep([&] {
+    diagnostics::TryStep("HandleError: the message box", [&] {
         std::string message = ErrorMessageText(exePath, error, module, procedure);
         // A tray program owns no window in front: the box brings itself there, as every scan
         // waits for the answer.

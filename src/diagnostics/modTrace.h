@@ -59,12 +59,13 @@ extern ErrorRecordFields ErrorRecord;
 
 enum ChoiceCode : int16_t { kRetry = 1, kIgnore = 2, kAbort = 3 };
 
-void TraceStart();
-void TraceEnter(std::string_view module, std::string_view procedure, std::string_view note);
-void TraceExit(std::string_view module, std::string_view procedure, std::string_view note);
+void TraceStart() noexcept;
+void TraceEnter(std::string_view module, std::string_view procedure,
+                std::string_view note) noexcept;
+void TraceExit(std::string_view module, std::string_view procedure, std::string_view note) noexcept;
 // One line ("--") inside the current procedure, for what the program met and worked around
 // without troubling the user.
-void TraceNote(std::string_view module, std::string_view procedure, std::string_view note);
+void TraceNote(std::string_view module, std::string_view procedure, std::string_view note) noexcept;
 // Hands one line to the viewer and waits until it is taken, at most 200 ms: a line the viewer
 // does not take in time is lost, and so are the lines of the next second, sent without waiting.
 void SendTraceLine(const std::string& line);

@@ -58,11 +58,12 @@ std::string WindowText(Getter getter, HWND hwnd) {
 bool Main() {
     modTrace::TraceEnter(kModule, "Sub Main", "");
     bool another = false;
-    diagnostics::TryStep([&] { another = AnotherCopyRunning(); });
+    diagnostics::TryStep("Main: look for another copy", [&] { another = AnotherCopyRunning(); });
     if (another) {
         return false;  // changes nothing; the running copy goes on
     }
-    diagnostics::TryStep([&] { objApp = std::make_unique<clstamewin>(); });
+    diagnostics::TryStep("Main: build the application",
+                         [&] { objApp = std::make_unique<clstamewin>(); });
     modTrace::TraceExit(kModule, "Sub Main", "");
     return objApp != nullptr;
 }
@@ -95,7 +96,8 @@ void ForgetEndedFrames() {
         return std::find(ended.begin(), ended.end(), frame.ThreadId) != ended.end();
     });
     for (int32_t threadId : ended) {
-        diagnostics::TryStep([&] { clstamewin::RemoveInstance(threadId); });
+        diagnostics::TryStep("ForgetEndedFrames: remove an ended frame",
+                             [&] { clstamewin::RemoveInstance(threadId); });
     }
 }
 

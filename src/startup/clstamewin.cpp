@@ -48,12 +48,12 @@ clstamewin::clstamewin() {
     NewMain->ExitForm = [this] { NewMain_ExitForm(); };
     colWindows.clear();
     colFrames.clear();
-    TryStep([&] { NewMain->Load(); });
-    TryStep([&] { NewMain->ZTray1.SetIconVisible(true); });
-    TryStep([&] { RegisterToolbarButton(); });
-    TryStep([&] { ChooseInstancesRoot(); });
-    TryStep([&] { ClearInstances(); });
-    TryStep([&] { RegisterOpenFrames(); });
+    TryStep("start: load the form", [&] { NewMain->Load(); });
+    TryStep("start: show the icon", [&] { NewMain->ZTray1.SetIconVisible(true); });
+    TryStep("start: RegisterToolbarButton", [&] { RegisterToolbarButton(); });
+    TryStep("start: ChooseInstancesRoot", [&] { ChooseInstancesRoot(); });
+    TryStep("start: ClearInstances", [&] { ClearInstances(); });
+    TryStep("start: RegisterOpenFrames", [&] { RegisterOpenFrames(); });
     NewMain->SwitchBlockingOn("IE Tamewin Enabled");
 }
 
@@ -69,13 +69,15 @@ void clstamewin::ChooseInstancesRoot() {
 }
 
 void clstamewin::ClearInstances() {
-    TryStep([&] {
+    TryStep("ClearInstances: read the register", [&] {
         colInstances = WINAPI32::EnumKeyValues(InstancesRoot, kInstancesKey, kInstancesView);
     });
     if (colInstances) {
         for (const std::string& name : *colInstances) {
             // Only names that read as numbers are thread ids of an earlier run.
-            TryStep([&] { RemoveInstance(diagnostics::CLng(name)); });
+            if (const std::optional<int32_t> threadId = diagnostics::NumberOf(name)) {
+                TryStep("ClearInstances: remove a value", [&] { RemoveInstance(*threadId); });
+            }
         }
     }
     colInstances.reset();
@@ -158,15 +160,15 @@ void clstamewin::RegisterToolbarButton(REGSAM view) {
 
 void clstamewin::Teardown() {
     for (const FrameThread& frame : colFrames) {
-        TryStep([&] { RemoveInstance(frame.ThreadId); });
+        TryStep("Teardown: remove a value", [&] { RemoveInstance(frame.ThreadId); });
     }
     colFrames.clear();
     colInstances.reset();
     colWindows.clear();
     if (NewMain) {
-        TryStep([&] { NewMain->WinHook1.SetHookActive(false); });
-        TryStep([&] { NewMain->WinHook2.SetHookActive(false); });
-        TryStep([&] { NewMain->Unload(); });
+        NewMain->WinHook1.SetHookActive(false);
+        NewMain->WinHook2.SetHookActive(false);
+        TryStep("Teardown: unload the form", [&] { NewMain->Unload(); });
         NewMain.reset();
     }
 }
@@ -177,9 +179,9 @@ void clstamewin::Shutdown() {
     }
     shutDown_ = true;
     if (NewMain) {
-        TryStep([&] { NewMain->ZTray1.SetIconVisible(false); });
-        TryStep([&] { NewMain->Unload(); });
-        TryStep([&] { NewMain.reset(); });
+        TryStep("Shutdown: remove the icon", [&] { NewMain->ZTray1.SetIconVisible(false); });
+        TryStep("Shutdown: unload the form", [&] { NewMain->Unload(); });
+        TryStep("Shutdown: release the form", [&] { NewMain.reset(); });
     }
     Teardown();
 }

@@ -17,11 +17,9 @@ int32_t CheckThreadId(const std::optional<std::vector<std::string>>& names, int3
     int32_t found = 0;
     for (const std::string& name : *names) {
         // A name that is not a number names no thread; it does not stop the comparison.
-        diagnostics::TryStep([&] {
-            if (diagnostics::CLng(name) == threadId) {
-                found = 1;
-            }
-        });
+        if (diagnostics::NumberOf(name) == threadId) {
+            found = 1;
+        }
     }
     return found;
 }

@@ -349,7 +349,7 @@ void frmAbout::cmdOK_Click() {
 
 void frmAbout::lbllink_Click() {
     if (LinkClicked) {
-        diagnostics::TryStep(LinkClicked);
+        diagnostics::TryStep("About: the link", LinkClicked);
     }
 }
 

@@ -181,22 +181,22 @@ void frmmain::PresentBlocking(bool on, const std::string& toolTip) {
     using diagnostics::TryStep;
     // The menu is missing when the load failed; the icon still tells the state.
     if (m_cMenu) {
-        TryStep([&] { m_cMenu->SetItemChecked(kItemOn, on); });
-        TryStep([&] { m_cMenu->SetItemChecked(kItemOff, !on); });
+        TryStep("PresentBlocking: check On", [&] { m_cMenu->SetItemChecked(kItemOn, on); });
+        TryStep("PresentBlocking: check Off", [&] { m_cMenu->SetItemChecked(kItemOff, !on); });
     }
-    TryStep([&] { ZTray1.SetImageNumber(on ? kImageOn : kImageOff); });
-    TryStep([&] { ZTray1.SetToolTipText(toolTip); });
+    TryStep("PresentBlocking: the tray image",
+            [&] { ZTray1.SetImageNumber(on ? kImageOn : kImageOff); });
+    TryStep("PresentBlocking: the tool tip", [&] { ZTray1.SetToolTipText(toolTip); });
 }
 
 void frmmain::SwitchBlockingOn(const std::string& toolTip) {
-    using diagnostics::TryStep;
-    TryStep([&] { WinHook1.SetHookActive(true); });
-    TryStep([&] { WinHook2.SetHookActive(true); });
+    WinHook1.SetHookActive(true);
+    WinHook2.SetHookActive(true);
     if (WinHook1.HookActive()) {
         PresentBlocking(true, toolTip);
     } else {
         // The system refused the hook: say so rather than show blocking on.
-        TryStep([&] { WinHook2.SetHookActive(false); });
+        WinHook2.SetHookActive(false);
         PresentBlocking(false, "IE Tamewin Disabled");
     }
 }
@@ -247,16 +247,16 @@ void frmmain::WinHook1_WindowActivated(HWND activated) {
     scanCovers_ = hwnd() != nullptr && ::PostMessageA(hwnd(), kScanMarker, 0, 0);
     // A frame thread of the start that has ended gives its id back before the system can
     // hand it to a new thread.
-    TryStep([&] { Module1::ForgetEndedFrames(); });
+    TryStep("WindowActivated: ForgetEndedFrames", [&] { Module1::ForgetEndedFrames(); });
     // Nothing is kept from one activation to the next: a fresh register and snapshot.
-    TryStep([&] { Module1::colWindows.clear(); });
-    TryStep([&] {
+    Module1::colWindows.clear();
+    TryStep("WindowActivated: read the register", [&] {
         Module1::colInstances = WINAPI32::EnumKeyValues(
             Module1::InstancesRoot, Module1::kInstancesKey, Module1::kInstancesView);
     });
-    TryStep([&] { ::EnumWindows(&Module1::EnumWinProc, 0); });
+    ::EnumWindows(&Module1::EnumWinProc, 0);
     std::vector<HWND> popups;
-    TryStep([&] {
+    TryStep("WindowActivated: PopupsToClose", [&] {
         popups = PopupsToClose(Module1::colWindows, Module1::colFrames, Module1::colInstances);
     });
     if (popups.empty()) {
@@ -280,7 +280,8 @@ void frmmain::KeepFrame(HWND frame) const {
     if (record == Module1::colWindows.end() || record->ThreadId == 0) {
         return;  // gone before its thread was read: nothing to keep
     }
-    diagnostics::TryStep([&] { Module1::KeepFrameThread(record->ThreadId); });
+    diagnostics::TryStep("KeepFrame: KeepFrameThread",
+                         [&] { Module1::KeepFrameThread(record->ThreadId); });
     char note[80];
     std::snprintf(note, sizeof note, "window &H%lX kept: Ctrl held", HandleToULong(frame));
     modTrace::TraceNote("frmmain", "Sub KeepFrame", note);
@@ -334,7 +335,7 @@ void frmmain::Timer1_Timer() {
         return;
     }
     std::string key;
-    diagnostics::TryStep([&] { key = m_cMenu->ItemKey(chosen); });
+    diagnostics::TryStep("Timer1: the chosen key", [&] { key = m_cMenu->ItemKey(chosen); });
     MenuCommand(key);
 }
 
@@ -356,17 +357,16 @@ POINT frmmain::MenuPosition() {
 }
 
 void frmmain::MenuCommand(const std::string& key) {
-    using diagnostics::TryStep;
     if (key == "On") {
         SwitchBlockingOn("Ie Tamewin Enabled");
     } else if (key == "Off") {
-        TryStep([&] { WinHook1.SetHookActive(false); });
-        TryStep([&] { WinHook2.SetHookActive(false); });
+        WinHook1.SetHookActive(false);
+        WinHook2.SetHookActive(false);
         PresentBlocking(false, "Ie Tamewin Disabled");
     } else if (key == "About") {
-        TryStep([&] { WinHook1.SetHookActive(false); });
-        TryStep([&] { WinHook2.SetHookActive(false); });
-        TryStep([&] { ShowAbout(); });
+        WinHook1.SetHookActive(false);
+        WinHook2.SetHookActive(false);
+        diagnostics::TryStep("About: the window", [&] { ShowAbout(); });
         // Blocking then follows what the tray shows: a click on the About window's link
         // has switched it to off.
         if (TrayShowsBlockingOn()) {
@@ -392,22 +392,21 @@ void frmmain::ShowAbout() {
 
 void frmmain::lbllink_Click() {
     using diagnostics::TryStep;
-    TryStep([&] { WinHook1.SetHookActive(false); });
+    WinHook1.SetHookActive(false);
     if (m_cMenu) {
-        TryStep([&] { m_cMenu->SetItemChecked(kItemOn, false); });
+        TryStep("lbllink: uncheck On", [&] { m_cMenu->SetItemChecked(kItemOn, false); });
     }
-    TryStep(
-        [&] { mShellExecute::ShellOpen(kMakerWebAddress, kShowDefault, "", "", "open", nullptr); });
+    mShellExecute::ShellOpen(kMakerWebAddress, kShowDefault, "", "", "open", nullptr);
     if (m_cMenu) {
-        TryStep([&] { m_cMenu->SetItemChecked(kItemOff, true); });
+        TryStep("lbllink: check Off", [&] { m_cMenu->SetItemChecked(kItemOff, true); });
     }
-    TryStep([&] { ZTray1.SetImageNumber(kImageOff); });
-    TryStep([&] { ZTray1.SetToolTipText("IE Tamewin Disabled"); });
+    TryStep("lbllink: the tray image", [&] { ZTray1.SetImageNumber(kImageOff); });
+    TryStep("lbllink: the tool tip", [&] { ZTray1.SetToolTipText("IE Tamewin Disabled"); });
 }
 
 void frmmain::ExitCommand() {
-    diagnostics::TryStep([&] { WinHook1.SetHookActive(false); });
-    diagnostics::TryStep([&] { WinHook2.SetHookActive(false); });
+    WinHook1.SetHookActive(false);
+    WinHook2.SetHookActive(false);
     if (ExitForm) {
         ExitForm();
     }

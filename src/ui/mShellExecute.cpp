@@ -83,8 +83,10 @@ void RecordFailure(int32_t result, ShellOpenError& error) noexcept {
             message = row.message;
         }
     }
-    diagnostics::TryStep([&] { error.Source = diagnostics::ProgramName() + ".GShell"; });
-    diagnostics::TryStep([&] { error.Description = message; });
+    diagnostics::TryStep("ShellOpen: the error's source",
+                         [&] { error.Source = diagnostics::ProgramName() + ".GShell"; });
+    diagnostics::TryStep("ShellOpen: the error's description",
+                         [&] { error.Description = message; });
 }
 
 }  // namespace
@@ -111,8 +113,7 @@ bool ShellOpen(const std::string& file, int32_t showCommand, const std::string& 
                           "not opened: this copy runs elevated, and the desktop's shell did not "
                           "take the request (&H%08lX)",
                           static_cast<unsigned long>(hr));
-            diagnostics::TryStep(
-                [&] { modTrace::TraceNote("mShellExecute", "Function ShellOpen", note); });
+            modTrace::TraceNote("mShellExecute", "Function ShellOpen", note);
         }
     } else {
         HINSTANCE code = ShellExecuteImpl(owner, verb.c_str(), file.c_str(), parameters.c_str(),

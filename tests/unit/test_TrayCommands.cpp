@@ -136,23 +136,23 @@ TEST_F(TrayCommands, OnlyAMenuCancelledInPlaceGivesTheFocusBackToTheNotification
     EXPECT_EQ(::GetForegroundWindow(), other.hwnd());
 }
 
-TEST_F(TrayCommands, AClosingTheSystemRefusesIsATraceLineNamingTheWindow) {
+TEST_F(TrayCommands, RefusedClosesAndFailedStepsAreTraceLines) {
     testing_windows::ThreadWindow viewer("TamewinTestViewer", "Tamewin Trace");
     modTrace::TraceState = {};
     const Seam refused(ui::frmmain::PostClose, &testing_windows::RefusedPost);
     form.ClosePopupWindow(reinterpret_cast<HWND>(0x1234));
+    form.m_cMenu = std::make_unique<controls::PopupMenu>();  // a menu without its items
+    form.MenuCommand("Off");
     const std::vector<std::string> lines = viewer.texts();
-    ASSERT_FALSE(lines.empty());
-    EXPECT_NE(lines.back().find("WM_CLOSE refused for window &H1234: error 5"), std::string::npos)
-        << lines.back();
+    EXPECT_NE(lines.at(1).find("WM_CLOSE refused for window &H1234: error 5"), std::string::npos);
+    EXPECT_NE(lines.at(2).find(": check On stopped: error 9 (Subscript out of range)"),
+              std::string::npos);
     modTrace::TraceState = {};
 }
 
 TEST_F(TrayCommands, WithoutTheMenuOfAFailedLoadTheIconStillTellsTheState) {
-    // The form's load failed: no window, no menu. Nothing that would use the menu may crash.
-    ui::frmmain failed;
+    ui::frmmain failed;  // no window, no menu
     failed.MenuCommand("On");
-    EXPECT_EQ(failed.ZTray1.ImageNumber(), 3);
     EXPECT_FALSE(RightClickTheIcon(failed));
     failed.lbllink_Click();
     EXPECT_EQ(failed.ZTray1.ImageNumber(), 4);
