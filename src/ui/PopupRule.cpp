@@ -6,10 +6,6 @@
 
 namespace ui {
 
-namespace {
-constexpr char kFrameClass[] = "IEFrame";
-}
-
 int32_t CheckThreadId(const std::optional<std::vector<std::string>>& names, int32_t threadId) {
     if (!names) {
         return 0;

@@ -14,6 +14,9 @@
 
 namespace ui {
 
+// The class of a browser frame, the only windows the rule closes.
+inline constexpr char kFrameClass[] = "IEFrame";
+
 // 1 when the thread id is one of the register's value names, compared as numbers, else 0. A
 // name that is not a number names no thread; no list (a register that could not be read)
 // names none.

@@ -290,7 +290,7 @@ void frmmain::KeepFrame(HWND frame) const {
 frmmain::PostMessageFn frmmain::PostClose = &::PostMessageA;
 
 void frmmain::ClosePopupWindow(HWND hwnd) const {
-    if (!PostClose(hwnd, WM_CLOSE, 1, 1)) {
+    if (!PostClose(hwnd, WM_CLOSE, kCloseWParam, kCloseLParam)) {
         const DWORD error = ::GetLastError();
         char note[80];
         std::snprintf(note, sizeof note, "WM_CLOSE refused for window &H%lX: error %lu",

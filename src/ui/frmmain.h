@@ -67,6 +67,9 @@ class frmmain : public win32::WindowBase {
     // Asks a pop-up frame to close; does not wait for it. A request the system refuses (the
     // frame's program runs with higher rights) is a trace line, since that pop-up stays.
     void ClosePopupWindow(HWND hwnd) const;
+    // The parameters the request carries.
+    static constexpr WPARAM kCloseWParam = 1;
+    static constexpr LPARAM kCloseLParam = 1;
     // The call that posts the request; ::PostMessageA unless replaced.
     using PostMessageFn = BOOL(WINAPI*)(HWND, UINT, WPARAM, LPARAM);
     static PostMessageFn PostClose;
