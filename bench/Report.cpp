@@ -1,0 +1,130 @@
+#include "Report.h"
+
+#include <windows.h>
+
+#include <cstdarg>
+#include <cstdio>
+
+namespace bench {
+
+void Say(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(stdout, format, args);
+    va_end(args);
+    std::fflush(stdout);
+}
+
+std::string SystemName() {
+    using Fn = const char*(CDECL*)();
+    const auto version = reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(
+        ::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "wine_get_version")));
+    SYSTEM_INFO si{};
+    ::GetNativeSystemInfo(&si);
+    return (version != nullptr ? std::string("Wine ") + version() : std::string("Windows")) + ", " +
+           std::to_string(si.dwNumberOfProcessors) + " processors";
+}
+
+namespace {
+
+// One figure of every level, joined with ", ".
+template <class Figure>
+std::string EveryLevel(const std::vector<LevelFigures>& levels, Figure figure) {
+    std::string s;
+    for (const LevelFigures& f : levels) {
+        s += (s.empty() ? "" : ", ") + figure(f);
+    }
+    return s;
+}
+
+void PrintHoldings(const char* who, const Holdings& before, const Holdings& after) {
+    static const struct {
+        const char* name;
+        double Holdings::*figure;
+        const char* unit;
+    } kRows[] = {
+        {"handles (GetProcessHandleCount)", &Holdings::handles, ""},
+        {"handles (NtQuerySystemInformation)", &Holdings::handlesListed, ""},
+        {"GDI objects (GetGuiResources)", &Holdings::gdi, ""},
+        {"USER objects (GetGuiResources)", &Holdings::user, ""},
+        {"windows (top-level, child, message-only)", &Holdings::windows, ""},
+        {"PrivateUsage (GetProcessMemoryInfo)", &Holdings::privateKb, "KB"},
+        {"PagefileUsage (GetProcessMemoryInfo)", &Holdings::pagefileKb, "KB"},
+        {"WorkingSetSize (GetProcessMemoryInfo)", &Holdings::workingSetKb, "KB"},
+        {"Linux VmRSS", &Holdings::rssKb, "KB"},
+        {"Linux RssAnon", &Holdings::rssAnonKb, "KB"},
+    };
+    Say("  %s\n", who);
+    for (const auto& row : kRows) {
+        const double b = before.*row.figure;
+        const double a = after.*row.figure;
+        if (b < 0 || a < 0) {
+            Say("    %-44s %10s %10s %10s\n", row.name, "-", "-", "-");
+        } else {
+            Say("    %-44s %10.0f %10.0f %+10.0f %s\n", row.name, b, a, a - b, row.unit);
+        }
+    }
+}
+
+}  // namespace
+
+void PrintLevels(int popups, const std::vector<LevelFigures>& levels) {
+    Say("\nPop-up latency: activation of a new \"IEFrame\" window (ShowWindow SW_SHOW + "
+        "SetForegroundWindow) to the arrival of WM_CLOSE, %d pop-ups per row; times in ms\n",
+        popups);
+    Say("  %7s %11s %7s %8s %8s %8s %6s %9s %9s %9s %8s %8s %7s\n", "windows", "procs/thrds",
+        "closed", "median", "p95", "floor", "ratio", "calls", "handler", "EnumWin", "EnumKey",
+        "trip", "scans");
+    for (const LevelFigures& f : levels) {
+        Say("  %7d %5d/%-5d %3d/%-3d %8.2f %8.2f %8.2f %6.2f %9.2f %9.2f %9.2f %8.3f %8.3f %7.2f"
+            "%s\n",
+            f.windows, f.processes, f.threads, f.closed, f.closed + f.missed, f.latencyMedian,
+            f.latencyP95, f.pairedFloor, f.pairedFloor > 0 ? f.latencyMedian / f.pairedFloor : 0,
+            f.callsMedian, f.handler, f.enumWinProc, f.enumKeyValues, f.roundTrip, f.scansPerPopup,
+            f.paramsOne ? "" : "  (a WM_CLOSE had parameters other than 1, 1)");
+    }
+    const std::string waiting = EveryLevel(levels, [](const LevelFigures& f) {
+        return std::to_string(f.waitingAfterCalls) + "/" + std::to_string(f.closed + f.missed);
+    });
+    const std::string floors = EveryLevel(levels, [](const LevelFigures& f) {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%.2f", f.floor);
+        return std::string(buf);
+    });
+    Say("  floor: one EnumWindows pass with GetClassNameA, GetWindowTextA and "
+        "GetWindowThreadProcessId per window plus\n"
+        "    RegOpenKeyExA/RegEnumValueA over the register, done here just before each pop-up "
+        "(median); ratio = median / floor.\n"
+        "  calls: time inside ShowWindow + SetForegroundWindow (WM_CLOSE cannot arrive "
+        "sooner); WM_CLOSE was already queued when they\n"
+        "    returned for %s pop-ups.\n"
+        "  handler, EnumWin, EnumKey: the program's own code called here (its activation "
+        "handler; one EnumWindows pass with its\n"
+        "    EnumWinProc; its EnumKeyValues), medians of passes taken each beside a floor pass, "
+        "whose median was %s ms.\n"
+        "  trip: SendMessageTimeout(WM_NULL) round trip to the program's idle main window. "
+        "scans: the program's scans per pop-up.\n",
+        waiting.c_str(), floors.c_str());
+}
+
+void PrintChurn(const ChurnFigures& churn) {
+    if (churn.activations == 0) {
+        return;
+    }
+    Say("\nThe program's holdings around %d activations of two tool windows of the "
+        "benchmark, with %d top-level windows\n"
+        "(%d scans by the program, %d per switch, %d waited for over 2 s; %.1f s); "
+        "-: not reported by the system\n",
+        churn.activations, churn.windows, churn.scans, churn.scansPerSwitch, churn.late,
+        churn.seconds);
+    Say("    %-44s %10s %10s %10s\n", "", "before", "after", "change");
+    PrintHoldings("tamewin.exe", churn.before, churn.after);
+    if (churn.companion) {
+        PrintHoldings(
+            "its companion (tamehookhost, hosting the hook library of the other "
+            "bitness)",
+            churn.companionBefore, churn.companionAfter);
+    }
+}
+
+}  // namespace bench

@@ -1,0 +1,260 @@
+#include "Runs.h"
+
+#include <algorithm>
+#include <functional>
+#include <iterator>
+#include <memory>
+
+#include "Desktop.h"
+#include "Frames.h"
+#include "Holders.h"
+#include "ProgramCode.h"
+#include "Report.h"
+#include "Timing.h"
+#include "startup/Module1.h"
+#include "win32/Handles.h"
+
+namespace bench {
+
+namespace {
+
+BOOL CALLBACK FloorProc(HWND hwnd, LPARAM) {
+    char cls[255];
+    char title[255];
+    DWORD pid = 0;
+    ::GetClassNameA(hwnd, cls, 255);
+    ::GetWindowTextA(hwnd, title, 255);
+    ::GetWindowThreadProcessId(hwnd, &pid);
+    return TRUE;
+}
+
+// The system work the program cannot avoid, done bare: one EnumWindows pass with the three
+// calls per window, and the register's value names.
+double FloorPass() {
+    const double start = NowMs();
+    ::EnumWindows(&FloorProc, 0);
+    win32::Key key;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, Module1::kInstancesKey, 0,
+                        KEY_READ | Module1::kInstancesView, key.put()) == ERROR_SUCCESS) {
+        char name[256];
+        for (DWORD i = 0;; ++i) {
+            DWORD length = sizeof name;
+            if (::RegEnumValueA(key.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+                ERROR_SUCCESS) {
+                break;
+            }
+        }
+    }
+    return NowMs() - start;
+}
+
+// Two visible windows of this thread, activated in turn. Tool windows: the taskbar has no
+// buttons to update for them.
+class SwitchPair {
+  public:
+    explicit SwitchPair(DWORD exStyle) {
+        const DWORD style = WS_OVERLAPPEDWINDOW | WS_VISIBLE;
+        a_.reset(MakePlainWindow("Bench A", exStyle, style, 40, 40));
+        b_.reset(MakePlainWindow("Bench B", exStyle, style, 240, 40));
+        Pump(50);
+    }
+    double Switch() {
+        flip_ = !flip_;
+        return TimeOf([&] { ::SetForegroundWindow(flip_ ? a_.get() : b_.get()); });
+    }
+
+  private:
+    win32::Window a_;
+    win32::Window b_;
+    bool flip_ = false;
+};
+
+// The program's own code on the activation path, called here, each pass beside a floor pass
+// so that both meet the same load; a median of each.
+void MeasureProgramCode(LevelFigures& f) {
+    ProgramCode code;
+    const struct {
+        double LevelFigures::*figure;
+        std::function<double()> pass;
+    } series[] = {
+        {&LevelFigures::floor, &FloorPass},
+        {&LevelFigures::handler, [&] { return code.HandlerMs(); }},
+        {&LevelFigures::enumWinProc, [&] { return code.EnumWinProcMs(); }},
+        {&LevelFigures::enumKeyValues, [&] { return code.EnumKeyValuesMs(); }},
+    };
+    std::vector<std::vector<double>> samples(std::size(series));
+    const int passes = f.windows <= 1000 ? 31 : 11;
+    for (int i = 0; i < passes; ++i) {
+        for (size_t s = 0; s < samples.size(); ++s) {
+            samples[s].push_back(series[s].pass());
+        }
+    }
+    for (size_t s = 0; s < samples.size(); ++s) {
+        f.*series[s].figure = Median(samples[s]);
+    }
+}
+
+LevelFigures MeasureLevel(const Options& options, const Program& program,
+                          const Sentinel& sentinel) {
+    LevelFigures f;
+    f.windows = TopLevelCount();
+    MeasureProgramCode(f);
+
+    sentinel.WaitQuiet(std::max(50.0, 3 * f.handler));
+    f.roundTrip = MedianOf(100, 0, [&] { return RoundTripMs(program.window); });
+
+    // The pop-ups, each once the program has been quiet for longer than a scan takes, right
+    // after a floor pass. Each goes once the next is active, so that its end causes no scan.
+    std::vector<double> latencies, calls, pairedFloors;
+    const int scansBefore = sentinel.scans();
+    double quiet = std::max(30.0, 1.2 * f.handler);
+    std::unique_ptr<Popup> previous;
+    for (int i = 0; i < options.popups; ++i) {
+        sentinel.WaitQuiet(quiet);
+        pairedFloors.push_back(FloorPass());
+        auto popup = std::make_unique<Popup>();
+        const PopupResult& r = popup->result();
+        Pump(2 * r.latencyMs + 50);
+        if (r.closed) {
+            latencies.push_back(r.latencyMs);
+            quiet = std::max(30.0, 1.2 * r.latencyMs);
+        } else {
+            ++f.missed;
+        }
+        calls.push_back(r.callsMs);
+        f.waitingAfterCalls += r.waitingAfterCalls ? 1 : 0;
+        f.paramsOne = f.paramsOne && r.paramsOne;
+        previous = std::move(popup);
+        Pump(2 * r.latencyMs + 50);
+    }
+    sentinel.WaitQuiet(quiet);
+    f.scansPerPopup = static_cast<double>(sentinel.scans() - scansBefore) / options.popups;
+    previous.reset();  // the active one: its end hands activation on
+    sentinel.WaitQuiet(quiet);
+    f.closed = static_cast<int>(latencies.size());
+    f.latencyMedian = Median(latencies);
+    f.latencyP95 = Percentile(latencies, 0.95);
+    f.callsMedian = Median(calls);
+    f.pairedFloor = Median(pairedFloors);
+    return f;
+}
+
+// Many activations of two tool windows of this program, each waited for until the program
+// has scanned for it, with the program's holdings before and after.
+ChurnFigures Churn(const Options& options, const Program& program, const Sentinel& sentinel) {
+    ChurnFigures c;
+    SwitchPair pair(WS_EX_TOOLWINDOW);
+    c.windows = TopLevelCount();
+    const DWORD companionId = ChildOf(program.id);
+    win32::Handle companion(
+        companionId != 0
+            ? ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, companionId)
+            : nullptr);
+    c.companion = static_cast<bool>(companion);
+    const auto holdings = [&](Holdings& ofProgram, Holdings& ofCompanion) {
+        ofProgram = HoldingsOf(program.process.get(), program.id, options.unixPid);
+        if (c.companion) {
+            ofCompanion = HoldingsOf(companion.get(), companionId, options.companionUnixPid);
+        }
+    };
+    // Warm-up: what the program makes once is made before the first count; it also tells how
+    // many scans one switch causes.
+    constexpr int kWarmUp = 100;
+    int scans = sentinel.scans();
+    for (int i = 0; i < kWarmUp; ++i) {
+        pair.Switch();
+        sentinel.WaitQuiet(30);
+    }
+    c.scansPerSwitch = std::max(1, (sentinel.scans() - scans + kWarmUp / 2) / kWarmUp);
+
+    holdings(c.before, c.companionBefore);
+    scans = sentinel.scans();
+    const double start = NowMs();
+    // At most two switches in flight: the next comes once the program has scanned for the
+    // one before the last.
+    for (int i = 0; i < options.churn; ++i) {
+        if (!sentinel.WaitFor(scans + c.scansPerSwitch * (i - 1), 2000)) {
+            ++c.late;
+        }
+        pair.Switch();
+    }
+    sentinel.WaitQuiet(200);
+    c.seconds = (NowMs() - start) / 1000.0;
+    c.activations = options.churn;
+    c.scans = sentinel.scans() - scans;
+    holdings(c.after, c.companionAfter);
+    return c;
+}
+
+}  // namespace
+
+RunFigures MeasureRun(const Options& options, const Program& program) {
+    RunFigures figures;
+    OwnRegisterValue own;
+    Sentinel sentinel;
+    if (options.churn > 0) {
+        Settle(options.shellUnixPid, 60000);
+        Say("... %d activations with %d top-level windows\n", options.churn, TopLevelCount());
+        figures.churn = Churn(options, program, sentinel);
+    }
+    TaskbarHidden hidden;
+    Holders holders;
+    for (const int level : options.levels) {
+        const int need = level - TopLevelCount();
+        const double settleStart = NowMs();
+        if (need > 0 && !holders.Add(need)) {
+            Say("could not start the window holders\n");
+            break;
+        }
+        const double settled = Settle(options.shellUnixPid, 240000);
+        Say("... %d top-level windows (made and settled in %.0f s)\n", TopLevelCount(),
+            (NowMs() - settleStart) / 1000.0);
+        LevelFigures& f = figures.levels.emplace_back(MeasureLevel(options, program, sentinel));
+        f.settleSeconds = settled;
+        f.processes = holders.processes();
+        f.threads = holders.threads();
+    }
+    Say("... ending the window holders\n");
+    return figures;
+}
+
+// Creating and destroying 1000 hidden top-level windows; median of three rounds.
+double CreateDestroyMs() {
+    RegisterClassOnce(kPlainClass, &PlainProc);
+    return MedianOf(3, 50, [] {
+        return TimeOf([] {
+            std::vector<win32::Window> windows;
+            for (int i = 0; i < 1000; ++i) {
+                windows.emplace_back(
+                    MakeWindow(kPlainClass, "Bench window", 0, WS_OVERLAPPEDWINDOW, 0, 0));
+            }
+        });
+    });
+}
+
+// Time inside SetForegroundWindow, summed over 300 switches between two windows.
+double SwitchMs() {
+    SwitchPair pair(0);
+    double spent = 0;
+    for (int i = 0; i < 300; ++i) {
+        spent += pair.Switch();
+        Pump(2);
+    }
+    return spent;
+}
+
+// Time inside ShowWindow(SW_SHOW) and SetForegroundWindow for a new window; median of 30.
+// Each goes just before the next is made, as its messages have been handled.
+double ShowMs() {
+    win32::Window shown;
+    return MedianOf(30, 30, [&] {
+        shown.reset();
+        shown.reset(MakePlainWindow("Bench shown", 0, WS_OVERLAPPEDWINDOW, 200, 150));
+        return TimeOf([&] {
+            ::ShowWindow(shown.get(), SW_SHOW);
+            ::SetForegroundWindow(shown.get());
+        });
+    });
+}
+
+}  // namespace bench
