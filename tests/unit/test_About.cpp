@@ -25,7 +25,7 @@ static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
     g_leftOpen = shown != nullptr && ::DestroyWindow(shown);
 }
 
-TEST(AboutWindow, ShowsCentredOnceAtATimeTakesLinkClicksAndClosesWithButtonEnterEscOrQuit) {
+TEST(AboutWindow, ShowsCentredOnceAndCloses) {
     win32::Window owner(::CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                                           nullptr, nullptr));
     frmAbout about;  // the same object each time: it shows again after closing
@@ -104,7 +104,7 @@ static void ExpectLaidOutFor(HWND shown, int dpi) {
     }
 }
 
-TEST(AboutWindow, IsLaidOutForTheDpiOfItsMonitorOnOpeningAndAtEachChange) {
+TEST(AboutWindow, FollowsItsMonitorDpi) {
     const testing_windows::Seam dpi(frmAbout::WindowDpi, [](HWND) { return UINT{144}; });
     frmAbout about;
     g_action = [](HWND shown) {

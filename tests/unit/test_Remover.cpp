@@ -51,7 +51,7 @@ void PutAll() {
 
 }  // namespace
 
-TEST(Remover, StopsAtOnceForACopyItCannotAskToEndAndSaysSoOnlyWhenADeleteIsRefused) {
+TEST(Remover, RefusalsEndTheRun) {
     PutAll();
     {
         ui::frmmain copy;  // a running copy's main window

@@ -32,7 +32,7 @@ bool ShellHasIcon(HWND hwnd, DWORD message = NIM_MODIFY) {
 
 }  // namespace
 
-TEST(CopyToField, CutsForTheShellWithoutSplittingADoubleByteCharacter) {
+TEST(CopyToField, KeepsDoubleByteCharactersWhole) {
     // Shift-JIS: 0x82 0xA0 is one character, of which only the first byte would fit.
     const std::string text = std::string(126, 'a') + "\x82\xa0" + "b";
     std::string field(129, '#');
@@ -44,7 +44,7 @@ TEST(CopyToField, CutsForTheShellWithoutSplittingADoubleByteCharacter) {
     EXPECT_EQ(field[128], '#') << "nothing written past the field";
 }
 
-TEST(ZTray, OnlyButtonReleasesRaiseMouseEventAndTaskbarCreatedBringsAWantedIconBack) {
+TEST(ZTray, ButtonReleasesAndTaskbarRestart) {
     std::optional<ZTray> tray(std::in_place, kImages, 3);
     ZTray unwanted(kImages, 4);
     const HWND wanted = tray->CallbackWindow();
@@ -91,7 +91,7 @@ BOOL WINAPI BusyShell(DWORD message, PNOTIFYICONDATAA data) {
 }
 }  // namespace
 
-TEST(ZTray, AnIconTheShellRefusedIsOfferedAgainUntilTakenOrNoLongerWanted) {
+TEST(ZTray, RefusedIconOfferedAgain) {
     const testing_windows::Seam busy(ZTray::ShellNotifyIcon, &BusyShell);
     ZTray tray(kImages, 3);
     const HWND icon = tray.CallbackWindow();

@@ -78,7 +78,7 @@ class WinHookTest : public ::testing::Test {
     WinHook mouse_{HookKind::Mouse};
 };
 
-TEST_F(WinHookTest, RaisesEachActivationTheLibraryTellsOfOnceAndDropsTheRestWhenSwitchedOff) {
+TEST_F(WinHookTest, RaisesEachActivationOnce) {
     const HookLibrary library;
     standard_.SetHookActive(true);
     mouse_.SetHookActive(true);
@@ -114,7 +114,7 @@ TEST_F(WinHookTest, RaisesEachActivationTheLibraryTellsOfOnceAndDropsTheRestWhen
     EXPECT_TRUE(activated_.empty() && presses_.empty());
 }
 
-TEST_F(WinHookTest, HoldsTheReadOnlyDesktopBlockAsItsOnlyListener) {
+TEST_F(WinHookTest, SoleListenerOfReadOnlyBlock) {
     standard_.SetHookActive(true);
     const win32::MappedView view = OpenBlock(FILE_MAP_READ);
     ASSERT_TRUE(view && standard_.UsesCbtHook());
@@ -135,7 +135,7 @@ TEST_F(WinHookTest, HoldsTheReadOnlyDesktopBlockAsItsOnlyListener) {
     EXPECT_EQ(channel->receiver, mine);
 }
 
-TEST_F(WinHookTest, ReportsRightPressesAsTheyGoDownAndNeverHoldsTheClick) {
+TEST_F(WinHookTest, RightPressesNeverHeld) {
     const ThreadWindow other("TamewinOther", "another program");
     other.Place(600, 400, 200, 150);
     mouse_.SetHookActive(true);
@@ -210,7 +210,7 @@ int CallTheLibraryUnderABlockOfAnother() {
     return posted || victim.closes() + victim.registered() != 0 ? 1 : 0;
 }
 
-TEST(WinHookLibraryDeathTest, PostsNothingWithNobodyListeningOrUnderABlockOfAnother) {
+TEST(WinHookLibraryDeathTest, PostsNothingUnderAnotherBlock) {
     // Death tests run first; a repeat of the suite finds the block this process made before.
     if (OpenBlock(FILE_MAP_READ)) {
         GTEST_SKIP() << "a listener on this desktop holds its block already";

@@ -27,7 +27,7 @@ struct Bar {
 
 }  // namespace
 
-TEST(clogo, DrawsTheCaptionUpwardFromNearTheBottom) {
+TEST(clogo, DrawsCaptionUpward) {
     // Also when the font name is longer than the font record holds, and is cut to fit.
     for (const std::string& fontName : {std::string("Arial"), std::string(40, 'A')}) {
         Bar bar(17, 150, fontName);
