@@ -2,7 +2,7 @@
 
 #include "Timing.h"
 #include "registry/WINAPI32.h"
-#include "startup/Module1.h"
+#include "state/ProgramState.h"
 
 namespace bench {
 
@@ -11,37 +11,32 @@ ProgramCode::ProgramCode() {
     form_.WinHook1_WindowActivated(desktop_);
 }
 
-ProgramCode::~ProgramCode() {
-    Module1::colWindows.clear();
-    Module1::colInstances.reset();
-}
-
 double ProgramCode::HandlerMs() {
     return TimeOf([&] { form_.WinHook1_WindowActivated(desktop_); });
 }
 
 double ProgramCode::EnumWinProcMs() {
-    return TimeOf([] {
-        Module1::colWindows.clear();
-        ::EnumWindows(&Module1::EnumWinProc, 0);
+    return TimeOf([&] {
+        state_.colWindows.clear();
+        ::EnumWindows(&state::EnumWinProc, reinterpret_cast<LPARAM>(&state_.colWindows));
     });
 }
 
 double ProgramCode::EnumKeyValuesMs() {
     return TimeOf([] {
-        WINAPI32::EnumKeyValues(WINAPI32::kLocalMachine, Module1::kInstancesKey,
-                                Module1::kInstancesView);
+        WINAPI32::EnumKeyValues(WINAPI32::kLocalMachine, state::kInstancesKey,
+                                state::kInstancesView);
     });
 }
 
 OwnRegisterValue::OwnRegisterValue() : name_(std::to_string(::GetCurrentThreadId())) {
-    WINAPI32::RegCreateString(WINAPI32::kLocalMachine, Module1::kInstancesKey, name_, "0",
-                              Module1::kInstancesView);
+    WINAPI32::RegCreateString(WINAPI32::kLocalMachine, state::kInstancesKey, name_, "0",
+                              state::kInstancesView);
 }
 
 OwnRegisterValue::~OwnRegisterValue() {
-    WINAPI32::DeleteRegString(WINAPI32::kLocalMachine, Module1::kInstancesKey, name_,
-                              Module1::kInstancesView);
+    WINAPI32::DeleteRegString(WINAPI32::kLocalMachine, state::kInstancesKey, name_,
+                              state::kInstancesView);
 }
 
 }  // namespace bench

@@ -11,7 +11,6 @@ namespace bench {
 class ProgramCode {
   public:
     ProgramCode();
-    ~ProgramCode();  // leaves the program's lists empty
     ProgramCode(const ProgramCode&) = delete;
     ProgramCode& operator=(const ProgramCode&) = delete;
 
@@ -21,7 +20,8 @@ class ProgramCode {
 
   private:
     const HWND desktop_ = ::GetDesktopWindow();  // the window the handler is told of
-    ui::frmmain form_;                           // not loaded: only its activation handler is used
+    state::ProgramState state_;
+    ui::frmmain form_{state_};  // not loaded: only its activation handler is used
 };
 
 // One value under the program's register, for the object's lifetime, so that the listing

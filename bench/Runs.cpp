@@ -11,7 +11,7 @@
 #include "ProgramCode.h"
 #include "Report.h"
 #include "Timing.h"
-#include "startup/Module1.h"
+#include "state/ProgramState.h"
 #include "win32/Handles.h"
 
 namespace bench {
@@ -34,8 +34,8 @@ double FloorPass() {
     const double start = NowMs();
     ::EnumWindows(&FloorProc, 0);
     win32::Key key;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, Module1::kInstancesKey, 0,
-                        KEY_READ | Module1::kInstancesView, key.put()) == ERROR_SUCCESS) {
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, state::kInstancesKey, 0,
+                        KEY_READ | state::kInstancesView, key.put()) == ERROR_SUCCESS) {
         char name[256];
         for (DWORD i = 0;; ++i) {
             DWORD length = sizeof name;

@@ -1,16 +1,16 @@
 #include "startup/clstamewin.h"
 
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "diagnostics/RuntimeError.h"
 #include "diagnostics/modTrace.h"
 #include "registry/WINAPI32.h"
-#include "startup/Module1.h"
 #include "ui/frmmain.h"
 #include "win32/ModulePath.h"
 
 using diagnostics::TryStep;
-using namespace Module1;
 
 namespace {
 
@@ -44,10 +44,8 @@ win32::ModuleFileNameFn clstamewin::ModuleFileName = &::GetModuleFileNameA;
 clstamewin::clstamewin() {
     // Each step is contained: one that fails leaves the next ones to run, so the program never
     // ends up with the icon showing blocking on while the hooks are off.
-    NewMain = std::make_unique<ui::frmmain>();
+    NewMain = std::make_unique<ui::frmmain>(State);
     NewMain->ExitForm = [this] { NewMain_ExitForm(); };
-    colWindows.clear();
-    colFrames.clear();
     TryStep("start: load the form", [&] { NewMain->Load(); });
     TryStep("start: show the icon", [&] { NewMain->ZTray1.SetIconVisible(true); });
     TryStep("start: RegisterToolbarButton", [&] { RegisterToolbarButton(); });
@@ -60,9 +58,9 @@ clstamewin::clstamewin() {
 clstamewin::~clstamewin() = default;
 
 void clstamewin::ChooseInstancesRoot() {
-    InstancesRoot = WINAPI32::kLocalMachine;
-    if (!WINAPI32::RegWritable(InstancesRoot, kInstancesKey, kInstancesView)) {
-        InstancesRoot = WINAPI32::kCurrentUser;
+    State.InstancesRoot = WINAPI32::kLocalMachine;
+    if (!WINAPI32::RegWritable(State.InstancesRoot, state::kInstancesKey, state::kInstancesView)) {
+        State.InstancesRoot = WINAPI32::kCurrentUser;
         modTrace::TraceNote(kModule, "Sub ChooseInstancesRoot",
                             "HKEY_LOCAL_MACHINE refused: the register is under HKEY_CURRENT_USER");
     }
@@ -70,39 +68,28 @@ void clstamewin::ChooseInstancesRoot() {
 
 void clstamewin::ClearInstances() {
     TryStep("ClearInstances: read the register", [&] {
-        colInstances = WINAPI32::EnumKeyValues(InstancesRoot, kInstancesKey, kInstancesView);
+        State.colInstances = WINAPI32::EnumKeyValues(State.InstancesRoot, state::kInstancesKey,
+                                                     state::kInstancesView);
     });
-    if (colInstances) {
-        for (const std::string& name : *colInstances) {
+    if (State.colInstances) {
+        for (const std::string& name : *State.colInstances) {
             // Only names that read as numbers are thread ids of an earlier run.
             if (const std::optional<int32_t> threadId = diagnostics::NumberOf(name)) {
-                TryStep("ClearInstances: remove a value", [&] { RemoveInstance(*threadId); });
+                TryStep("ClearInstances: remove a value", [&] { State.RemoveInstance(*threadId); });
             }
         }
     }
-    colInstances.reset();
+    State.colInstances.reset();
 }
 
 void clstamewin::RegisterOpenFrames() {
-    ::EnumWindows(&EnumWinProc, 0);
-    for (const WindowRecord& record : colWindows) {
+    ::EnumWindows(&state::EnumWinProc, reinterpret_cast<LPARAM>(&State.colWindows));
+    for (const state::WindowRecord& record : State.colWindows) {
         if (record.ClassName == "IEFrame") {
-            colFrames.emplace_back(record.ThreadId);
-            AddInstance(record.ThreadId);
+            State.colFrames.emplace_back(record.ThreadId);
+            State.AddInstance(record.ThreadId);
         }
     }
-}
-
-void clstamewin::AddInstance(int32_t threadId) {
-    // Creates the value when it is missing; a value already there (a second frame of the
-    // same thread) stays as it is.
-    WINAPI32::regstring(InstancesRoot, kInstancesKey, std::to_string(threadId), "0",
-                        kInstancesView);
-}
-
-void clstamewin::RemoveInstance(int32_t threadId) {
-    WINAPI32::DeleteRegString(InstancesRoot, kInstancesKey, std::to_string(threadId),
-                              kInstancesView);
 }
 
 void clstamewin::RegisterToolbarButton() {
@@ -159,12 +146,12 @@ void clstamewin::RegisterToolbarButton(REGSAM view) {
 }
 
 void clstamewin::Teardown() {
-    for (const FrameThread& frame : colFrames) {
-        TryStep("Teardown: remove a value", [&] { RemoveInstance(frame.ThreadId); });
+    for (const state::FrameThread& frame : State.colFrames) {
+        TryStep("Teardown: remove a value", [&] { State.RemoveInstance(frame.ThreadId); });
     }
-    colFrames.clear();
-    colInstances.reset();
-    colWindows.clear();
+    State.colFrames.clear();
+    State.colInstances.reset();
+    State.colWindows.clear();
     if (NewMain) {
         NewMain->WinHook1.SetHookActive(false);
         NewMain->WinHook2.SetHookActive(false);

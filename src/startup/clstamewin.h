@@ -3,11 +3,9 @@
 
 #include <windows.h>
 
-#include <cstdint>
 #include <memory>
-#include <optional>
-#include <string>
 
+#include "state/ProgramState.h"
 #include "win32/ModulePath.h"
 
 namespace ui {
@@ -21,14 +19,11 @@ class clstamewin {
     clstamewin(const clstamewin&) = delete;
     clstamewin& operator=(const clstamewin&) = delete;
 
-    // Frame register: the browser frames open at start, kept in colFrames and in the
-    // Instances registry key, under the root ChooseInstancesRoot picks.
+    // Frame register: the browser frames open at start, kept in the state's colFrames and in
+    // the Instances registry key, under the root ChooseInstancesRoot picks.
     void ChooseInstancesRoot();
     void ClearInstances();
     void RegisterOpenFrames();
-    // One thread's value, under the register's root and view; also for the frames kept later.
-    static void AddInstance(int32_t threadId);
-    static void RemoveInstance(int32_t threadId);
 
     // The key of the browser's toolbar button, under HKEY_LOCAL_MACHINE.
     static constexpr char kToolbarKey[] =
@@ -54,6 +49,8 @@ class clstamewin {
     // a path the test system could not start it from.
     static win32::ModuleFileNameFn ModuleFileName;
 
+    // The program's lists and register root; declared before the form, which holds it.
+    state::ProgramState State;
     std::unique_ptr<ui::frmmain> NewMain;
 
   private:

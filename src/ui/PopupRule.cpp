@@ -20,14 +20,14 @@ int32_t CheckThreadId(const std::optional<std::vector<std::string>>& names, int3
     return found;
 }
 
-std::vector<HWND> PopupsToClose(const std::vector<Module1::WindowRecord>& windows,
-                                const std::vector<Module1::FrameThread>& startFrames,
+std::vector<HWND> PopupsToClose(const std::vector<state::WindowRecord>& windows,
+                                const std::vector<state::FrameThread>& startFrames,
                                 const std::optional<std::vector<std::string>>& names) {
     std::vector<HWND> popups;
-    for (const Module1::WindowRecord& record : windows) {
+    for (const state::WindowRecord& record : windows) {
         // The frames open at start are never closed, whatever the register holds now.
         if (record.ClassName != kFrameClass ||
-            std::any_of(startFrames.begin(), startFrames.end(), [&](const Module1::FrameThread& f) {
+            std::any_of(startFrames.begin(), startFrames.end(), [&](const state::FrameThread& f) {
                 return f.ThreadId == record.ThreadId;
             })) {
             continue;

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "startup/Module1.h"
+#include "state/ProgramState.h"
 
 namespace ui {
 
@@ -24,8 +24,8 @@ int32_t CheckThreadId(const std::optional<std::vector<std::string>>& names, int3
 
 // Every "IEFrame" window (exact class) whose thread is neither one of the start's frame
 // threads nor named in the register, in snapshot order.
-std::vector<HWND> PopupsToClose(const std::vector<Module1::WindowRecord>& windows,
-                                const std::vector<Module1::FrameThread>& startFrames,
+std::vector<HWND> PopupsToClose(const std::vector<state::WindowRecord>& windows,
+                                const std::vector<state::FrameThread>& startFrames,
                                 const std::optional<std::vector<std::string>>& names);
 
 }  // namespace ui

@@ -9,7 +9,6 @@
 #include "diagnostics/modTrace.h"
 #include "registry/WINAPI32.h"
 #include "resources/resource.h"
-#include "startup/Module1.h"
 #include "ui/Maker.h"
 #include "ui/PopupRule.h"
 #include "ui/frmAbout.h"
@@ -66,11 +65,12 @@ constexpr UINT kScanMarker = WM_APP + 1;  // posted as a scan begins, see WinHoo
 
 }  // namespace
 
-frmmain::frmmain()
+frmmain::frmmain(state::ProgramState& state)
     : ImageList1({IDI_PROGRAM, IDI_PROGRAM, IDI_TRAY_ON, IDI_TRAY_OFF}),
       ZTray1(ImageList1, kImageOn),
       Timer1(kMenuDelayMs),
-      ilsIcons16(MenuIconIds()) {
+      ilsIcons16(MenuIconIds()),
+      state_(state) {
     WinHook1.WindowActivated = [this](HWND activated) { WinHook1_WindowActivated(activated); };
     WinHook2.MouseEvent = [this](int32_t x, int32_t y) { WinHook2_MouseEvent(x, y); };
     ZTray1.MouseEvent = [this](int16_t button) { ZTray1_MouseEvent(button); };
@@ -247,17 +247,17 @@ void frmmain::WinHook1_WindowActivated(HWND activated) {
     scanCovers_ = hwnd() != nullptr && ::PostMessageA(hwnd(), kScanMarker, 0, 0);
     // A frame thread of the start that has ended gives its id back before the system can
     // hand it to a new thread.
-    TryStep("WindowActivated: ForgetEndedFrames", [&] { Module1::ForgetEndedFrames(); });
+    TryStep("WindowActivated: ForgetEndedFrames", [&] { state_.ForgetEndedFrames(); });
     // Nothing is kept from one activation to the next: a fresh register and snapshot.
-    Module1::colWindows.clear();
+    state_.colWindows.clear();
     TryStep("WindowActivated: read the register", [&] {
-        Module1::colInstances = WINAPI32::EnumKeyValues(
-            Module1::InstancesRoot, Module1::kInstancesKey, Module1::kInstancesView);
+        state_.colInstances = WINAPI32::EnumKeyValues(state_.InstancesRoot, state::kInstancesKey,
+                                                      state::kInstancesView);
     });
-    ::EnumWindows(&Module1::EnumWinProc, 0);
+    ::EnumWindows(&state::EnumWinProc, reinterpret_cast<LPARAM>(&state_.colWindows));
     std::vector<HWND> popups;
     TryStep("WindowActivated: PopupsToClose", [&] {
-        popups = PopupsToClose(Module1::colWindows, Module1::colFrames, Module1::colInstances);
+        popups = PopupsToClose(state_.colWindows, state_.colFrames, state_.colInstances);
     });
     if (popups.empty()) {
         return;
@@ -276,12 +276,12 @@ void frmmain::WinHook1_WindowActivated(HWND activated) {
 }
 
 void frmmain::KeepFrame(HWND frame) const {
-    auto record = std::ranges::find(Module1::colWindows, frame, &Module1::WindowRecord::Handle);
-    if (record == Module1::colWindows.end() || record->ThreadId == 0) {
+    auto record = std::ranges::find(state_.colWindows, frame, &state::WindowRecord::Handle);
+    if (record == state_.colWindows.end() || record->ThreadId == 0) {
         return;  // gone before its thread was read: nothing to keep
     }
     diagnostics::TryStep("KeepFrame: KeepFrameThread",
-                         [&] { Module1::KeepFrameThread(record->ThreadId); });
+                         [&] { state_.KeepFrameThread(record->ThreadId); });
     char note[80];
     std::snprintf(note, sizeof note, "window &H%lX kept: Ctrl held", HandleToULong(frame));
     modTrace::TraceNote("frmmain", "Sub KeepFrame", note);
@@ -300,8 +300,8 @@ void frmmain::ClosePopupWindow(HWND hwnd) const {
 }
 
 void frmmain::WinHook2_MouseEvent(int32_t x, int32_t y) {
-    Module1::MenuX = x;
-    Module1::MenuY = y;
+    MenuX = x;
+    MenuY = y;
     pressUnused_ = true;
 }
 
@@ -340,7 +340,7 @@ void frmmain::Timer1_Timer() {
 }
 
 POINT frmmain::MenuPosition() {
-    const POINT press{Module1::MenuX, Module1::MenuY};
+    const POINT press{MenuX, MenuY};
     const bool fresh = std::exchange(pressUnused_, false);
     std::optional<RECT> area = ZTray1.IconRect();
     if (!area) {

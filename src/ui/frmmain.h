@@ -16,6 +16,7 @@
 #include "controls/Timer.h"
 #include "controls/WinHook.h"
 #include "controls/ZTray.h"
+#include "state/ProgramState.h"
 #include "ui/clogo.h"
 #include "win32/WindowBase.h"
 
@@ -26,7 +27,8 @@ class frmmain : public win32::WindowBase {
     // The window's class: one such window per running copy of the program.
     static constexpr char kClassName[] = "IETamewin.Main";
 
-    frmmain();
+    // The form reads and records the program's lists in `state`, which outlives it.
+    explicit frmmain(state::ProgramState& state);
     ~frmmain() override;
 
     // Creates the window and runs the load: top-most, hidden.
@@ -100,6 +102,9 @@ class frmmain : public win32::WindowBase {
     POINT MenuPosition();
     void ExitCommand();
 
+    state::ProgramState& state_;
+    int32_t MenuX = 0;  // screen position of the last right-button press
+    int32_t MenuY = 0;
     UINT sideBarDpi_ = 0;       // the DPI the side bar was painted for
     bool scanCovers_ = false;   // a scan's marker is queued: activations before it are covered
     bool pressUnused_ = false;  // a right-button press came since the menu last opened

@@ -12,7 +12,7 @@
 
 #include "TestWindows.h"
 #include "registry/WINAPI32.h"
-#include "startup/Module1.h"
+#include "state/ProgramState.h"
 #include "ui/PopupRule.h"
 #include "ui/frmmain.h"
 
@@ -27,10 +27,10 @@ TEST(Snapshot, RecordsClassTitleAndThreadCutAt254) {
     const std::string longClass(255, 'c');  // the longest class name Windows accepts
     const std::string longTitle(400, 't');
     ThreadWindow window(longClass, longTitle);
-    Module1::colWindows.clear();
-    ::EnumWindows(&Module1::EnumWinProc, 0);
-    auto it = std::ranges::find(Module1::colWindows, window.hwnd(), &Module1::WindowRecord::Handle);
-    ASSERT_NE(it, Module1::colWindows.end());
+    std::vector<state::WindowRecord> windows;
+    ::EnumWindows(&state::EnumWinProc, reinterpret_cast<LPARAM>(&windows));
+    auto it = std::ranges::find(windows, window.hwnd(), &state::WindowRecord::Handle);
+    ASSERT_NE(it, windows.end());
     EXPECT_EQ(it->ClassName, longClass.substr(0, 254));
     EXPECT_EQ(it->Title, longTitle.substr(0, 254));
     EXPECT_EQ(it->ThreadId, static_cast<int32_t>(window.threadId()));
@@ -38,7 +38,7 @@ TEST(Snapshot, RecordsClassTitleAndThreadCutAt254) {
 
 TEST(PopupRule, ClosesEveryFrameOfAThreadNeitherOfTheStartNorInTheRegister) {
     using Names = std::optional<std::vector<std::string>>;
-    const std::vector<Module1::WindowRecord> snapshot = {
+    const std::vector<state::WindowRecord> snapshot = {
         {W(1), "IEFrame", 100, "frame of the start"},
         {W(2), "IEFrame", 200, "recorded by name only"},
         {W(3), "IEFrame", 300, "pop-up"},
@@ -56,7 +56,7 @@ TEST(PopupRule, ClosesEveryFrameOfAThreadNeitherOfTheStartNorInTheRegister) {
         {"register read", std::vector<std::string>{"abc", "200", "007"}, {W(3), W(4), W(8)}},
         {"no register", std::nullopt, {W(2), W(3), W(4), W(7), W(8)}},
     };
-    std::vector<Module1::FrameThread> start;
+    std::vector<state::FrameThread> start;
     start.emplace_back(100);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -64,7 +64,7 @@ TEST(PopupRule, ClosesEveryFrameOfAThreadNeitherOfTheStartNorInTheRegister) {
     }
 }
 
-const std::string kInstances = Module1::kInstancesKey;
+const std::string kInstances = state::kInstancesKey;
 
 int g_registryOpens = 0;
 LONG WINAPI CountingOpen(HKEY root, LPCSTR path, DWORD options, REGSAM access, PHKEY key) {
@@ -75,18 +75,16 @@ LONG WINAPI CountingOpen(HKEY root, LPCSTR path, DWORD options, REGSAM access, P
 class Activation : public ::testing::Test {
   protected:
     void SetUp() override {
-        ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kInstances.c_str(), Module1::kInstancesView, 0);
+        ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kInstances.c_str(), state::kInstancesView, 0);
         form.Load();
     }
     void TearDown() override {
         form.Unload();
-        Module1::colFrames.clear();
-        Module1::colWindows.clear();
-        Module1::colInstances.reset();
-        ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kInstances.c_str(), Module1::kInstancesView, 0);
+        ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kInstances.c_str(), state::kInstancesView, 0);
     }
 
-    ui::frmmain form;
+    state::ProgramState state;
+    ui::frmmain form{state};
 };
 
 }  // namespace
@@ -99,14 +97,14 @@ TEST_F(Activation, ScansAfreshOnceForEachActivationOfAnotherWindowAndPostsWmClos
     auto closed = std::make_unique<ThreadWindow>("IEFrame", "closed after the start");
     for (const ThreadWindow* frame : {&startFrame, closed.get()}) {
         const auto id = static_cast<int32_t>(frame->threadId());
-        Module1::colFrames.emplace_back(id);
+        state.colFrames.emplace_back(id);
         WINAPI32::RegCreateString(WINAPI32::kLocalMachine, kInstances, std::to_string(id), "0",
-                                  Module1::kInstancesView);
+                                  state::kInstancesView);
     }
     closed.reset();  // its thread ends
     form.WinHook1_WindowActivated(popup.hwnd());
-    ASSERT_EQ(Module1::colFrames.size(), 1u);
-    EXPECT_EQ(Module1::colFrames[0].ThreadId, static_cast<int32_t>(startFrame.threadId()));
+    ASSERT_EQ(state.colFrames.size(), 1u);
+    EXPECT_EQ(state.colFrames[0].ThreadId, static_cast<int32_t>(startFrame.threadId()));
     EXPECT_EQ(WINAPI32::EnumKeyValues(WINAPI32::kLocalMachine, kInstances, KEY_WOW64_64KEY),
               std::vector<std::string>{std::to_string(startFrame.threadId())});
     ASSERT_TRUE(PumpUntil([&] { return popup.closes() == 1; }));

@@ -88,9 +88,7 @@ struct StartUp : ::testing::Test {
     void SetUp() override { TearDown(); }
     void TearDown() override {
         Module1::EndProgram();  // a copy that should not have started
-        Module1::colFrames.clear();
-        Module1::InstancesRoot = kLocalMachine;
-        ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, Module1::kInstancesKey, KEY_WOW64_64KEY, 0);
+        ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, state::kInstancesKey, KEY_WOW64_64KEY, 0);
         ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kToolbar, KEY_WOW64_64KEY, 0);
         ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kToolbar, KEY_WOW64_32KEY, 0);
     }
@@ -145,7 +143,7 @@ TEST_F(StartUp, DeniedAccessEndsOnlyACopyWhoseMutexIsDenied) {
     // A copy started beside an elevated one may not open its mutex: it ends as beside any copy.
     const testing_windows::Seam denied(Module1::CreateInstanceMutex, &DeniedMutex);
     EXPECT_FALSE(Module1::Main());
-    EXPECT_FALSE(WINAPI32::EnumKeyValues(kLocalMachine, Module1::kInstancesKey, KEY_WOW64_64KEY));
+    EXPECT_FALSE(WINAPI32::EnumKeyValues(kLocalMachine, state::kInstancesKey, KEY_WOW64_64KEY));
 }
 
 TEST_F(StartUp, TheToolbarButtonTakesThePathWholeAtAnyLengthAndNeverCut) {

@@ -7,7 +7,7 @@
 
 #include "TestWindows.h"
 #include "remover/Remover.h"
-#include "startup/Module1.h"
+#include "state/ProgramState.h"
 #include "ui/frmmain.h"
 #include "win32/Handles.h"
 
@@ -38,7 +38,7 @@ bool Exists(HKEY root, const std::string& path, const char* value = nullptr) {
 void PutAll() {
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
         for (const std::string& path :
-             {std::string(Module1::kInstancesKey), kApproved + "Run", kApproved + "Run32"}) {
+             {std::string(state::kInstancesKey), kApproved + "Run", kApproved + "Run32"}) {
             win32::Key key;
             ::RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY,
                               nullptr, key.put(), nullptr);
@@ -54,7 +54,8 @@ void PutAll() {
 TEST(Remover, RefusalsEndTheRun) {
     PutAll();
     {
-        ui::frmmain copy;  // a running copy's main window
+        state::ProgramState state;
+        ui::frmmain copy(state);  // a running copy's main window
         copy.Load();
         const Seam refused(remover::PostClose, &testing_windows::RefusedPost);
         // Waiting would not help: this copy's process is the test's own, and never ends.

@@ -71,7 +71,8 @@ class TrayCommands : public ::testing::Test {
         EXPECT_EQ(form.ZTray1.ImageNumber(), hook1 ? 3 : 4);
         EXPECT_EQ(form.ZTray1.ToolTipText(), toolTip);
     }
-    ui::frmmain form;
+    state::ProgramState state;
+    ui::frmmain form{state};
     const UINT_PTR timer = ::SetTimer(nullptr, 0, 20, &Dismiss);
 };
 
@@ -151,7 +152,7 @@ TEST_F(TrayCommands, RefusedClosesAndFailedStepsAreTraceLines) {
 }
 
 TEST_F(TrayCommands, WithoutTheMenuOfAFailedLoadTheIconStillTellsTheState) {
-    ui::frmmain failed;  // no window, no menu
+    ui::frmmain failed{state};  // no window, no menu
     failed.MenuCommand("On");
     EXPECT_FALSE(RightClickTheIcon(failed));
     failed.lbllink_Click();

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "startup/Module1.h"
+#include "state/ProgramState.h"
 #include "startup/clstamewin.h"
 #include "ui/frmmain.h"
 #include "win32/Handles.h"
@@ -108,7 +108,7 @@ bool DeleteTree(HKEY root, const char* path, REGSAM view) {
 
 // The program's own key, and its maker's when nothing else is left there.
 bool RemoveProgramKey(HKEY root, REGSAM view) {
-    const std::string instances = Module1::kInstancesKey;
+    const std::string instances = state::kInstancesKey;
     const std::string program = instances.substr(0, instances.rfind('\\'));
     const bool removed = DeleteTree(root, program.c_str(), view);
     return (HasSubkeysOrValues(root, kMakerKey, view) ||
