@@ -34,6 +34,28 @@ TOOLBAR_KEY = (r"Software\Microsoft\Internet Explorer\Extensions"
 WM_CLOSE = 0x0010
 
 
+# Wine 8's `wine` in the WoW64 mode is its 32-bit loader, which hands a 64-bit program on to
+# start.exe, a 32-bit program that starts it in turn. Under emulation that hand-over now and then
+# loses the new process before it has started (start.exe: "ShellExecuteEx failed: Internal
+# error"). Windows starts a program directly, so a 64-bit one starts here by the 64-bit loader.
+WINE64 = "/usr/lib/wine/wine64" if WOW64 and WINE_VERSION == 8 else "wine"
+
+
+def wine(program, *args, prefix=PREFIX):
+    """The command line that runs program (a path here, a Windows path, or a builtin's name)."""
+    path = str(program)
+    if path[1:3] == ":\\":
+        path = prefix / "drive_c" / path[3:].replace("\\", "/")
+    try:
+        with open(path, "rb") as f:
+            head = f.read(1024)
+        pe = int.from_bytes(head[0x3C:0x40], "little")
+        loader = WINE64 if head[pe + 4:pe + 6] == b"\x64\x86" else "wine"
+    except (OSError, ValueError):
+        loader = "wine"
+    return [loader, str(program), *map(str, args)]
+
+
 def windows_path(path):
     """The Wine path of a file of this machine (drive Z: is the root)."""
     return "Z:" + str(path).replace("/", "\\")
@@ -134,7 +156,7 @@ class Session:
         # Output goes through a file, not a pipe: a Wine service started meanwhile can inherit
         # a pipe and hold it open long after the program has ended.
         with tempfile.TemporaryFile("w+") as out, tempfile.TemporaryFile("w+") as err:
-            done = subprocess.run(["wine", BIN / "tests" / "tameprobe.exe", *map(str, args)],
+            done = subprocess.run(wine(BIN / "tests" / "tameprobe.exe", *args, prefix=self.prefix),
                                   env=self.env, stdout=out, stderr=err, timeout=60)
             out.seek(0), err.seek(0)
             if check and done.returncode != 0:  # Wine's start.exe tells its failures on stdout
@@ -145,7 +167,7 @@ class Session:
     def start(self, *args):
         log = self.shots / f"{len(self.procs)}.log"  # what Wine says when the start fails
         with open(log, "w") as out:
-            p = subprocess.Popen(["wine", *map(str, args)], env=self.env, stdout=out,
+            p = subprocess.Popen(wine(*args, prefix=self.prefix), env=self.env, stdout=out,
                                  stderr=subprocess.STDOUT)
         p.log = log
         self.procs.append(p)

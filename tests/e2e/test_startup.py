@@ -3,7 +3,7 @@ session, but not with one that another program cancels; the remover waits for it
 import subprocess
 import unittest
 
-from harness import BIN, INSTANCES, INSTANCES_KEY, E2ETestCase, wait_for
+from harness import BIN, INSTANCES, INSTANCES_KEY, STARTING, E2ETestCase, wait_for, wine
 
 WM_QUERYENDSESSION, WM_ENDSESSION = 0x0011, 0x0016
 
@@ -39,9 +39,9 @@ class StartupTest(E2ETestCase):
         # The stand-in copy ends 3 s after it is asked to, or never.
         for stays, wait, code in ((False, 20000, 0), (True, 2000, 1)):
             s.probe("regset", "HKCU\\" + INSTANCES, "7", "0")
-            s.start(BIN / "tests" / "tameprobe.exe", "copy", *["stays"][:stays])
-            wait_for(lambda: s.find_windows(cls="IETamewin.Main"), what="the copy")
-            done = subprocess.run(["wine", BIN / "tameremove.exe", "/user", f"/wait={wait}"],
+            copy = s.start(BIN / "tests" / "tameprobe.exe", "copy", *["stays"][:stays])
+            wait_for(lambda: s.find_windows(cls="IETamewin.Main"), STARTING, "the copy", copy)
+            done = subprocess.run(wine(BIN / "tameremove.exe", "/user", f"/wait={wait}"),
                                   env=s.env, timeout=60)
             self.assertEqual(done.returncode, code)
             self.assertEqual(bool(s.find_windows(cls="IETamewin.Main")), stays)
