@@ -2,7 +2,7 @@
 raises the foreground event and the program's hooks go away."""
 import unittest
 
-from harness import WINE_VERSION, WOW64, E2ETestCase, wait_for
+from harness import STARTING, WINE_VERSION, WOW64, E2ETestCase, wait_for
 
 
 class HooksTest(E2ETestCase):
@@ -26,7 +26,7 @@ class HooksTest(E2ETestCase):
         if raised:
             self.assertTrue(self.hook_loaded(), "before any foreground event the CBT hook watches")
         if WOW64:
-            wait_for(s.companions, what="the companion for programs of the other bitness")
+            wait_for(s.companions, STARTING, "the companion for programs of the other bitness")
         activate(kept)
         wait_for(lambda: not self.hook_loaded(), what="the CBT hook to go")
         self.assertEqual(s.companions(), [], "the companion has ended")

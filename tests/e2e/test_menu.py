@@ -2,7 +2,7 @@
 import time
 import unittest
 
-from harness import MENU_CLASS, E2ETestCase, wait_for
+from harness import MENU_CLASS, STARTING, E2ETestCase, wait_for
 
 TRAY_CALLBACK, WM_RBUTTONDOWN, WM_RBUTTONUP = 0x8001, 0x0204, 0x0205
 
@@ -45,7 +45,7 @@ class MenuTest(E2ETestCase):
         self.assertTrue(about.topmost)
         wait_for(lambda: s.has_focus(about), what="the focus in About")
         s.keys_over(about.center, "Tab", "space")  # from the OK button to the link
-        wait_for(lambda: len(s.opened_addresses()) == 1, what="the maker's page")
+        wait_for(lambda: len(s.opened_addresses()) == 1, STARTING, "the maker's page")
         # The browser is in front now. Back with a click on the logo, the focus is on the
         # link again, where the user left it: Enter follows it; then Esc closes the window.
         self.assertFalse(s.has_focus(about))
@@ -54,7 +54,7 @@ class MenuTest(E2ETestCase):
         logo = about.rect[0] + 60, about.rect[1] + 80
         s.click_into(about, logo)
         s.keys_over(about.center, "Return")
-        wait_for(lambda: len(s.opened_addresses()) == 2, what="the maker's page again")
+        wait_for(lambda: len(s.opened_addresses()) == 2, STARTING, "the maker's page again")
         self.assertEqual(set(s.opened_addresses()), {"https://corvanta.example.com/"})
         s.click_into(about, logo)
         s.keys_over(about.center, "Escape")
@@ -70,7 +70,7 @@ class MenuTest(E2ETestCase):
         submenu = wait_for(lambda: [w for w in s.find_windows(cls=MENU_CLASS, visible=True)
                                     if w.hwnd != menu.hwnd], what="the submenu")[0]
         s.click(*submenu.center)  # its one item, the maker's page
-        self.assertEqual(wait_for(s.opened_addresses, what="the maker's page to be opened"),
+        self.assertEqual(wait_for(s.opened_addresses, STARTING, "the maker's page"),
                          ["https://corvanta.example.com/"])
         self.assert_icon(on=False)
         survivor = s.start_ie()

@@ -7,7 +7,7 @@ import unittest
 import zipfile
 from pathlib import Path
 
-from harness import (ARCH, BROWSERS, PREFIX, ROOT, TOOLBAR_KEY, E2ETestCase,
+from harness import (ARCH, BROWSERS, PREFIX, ROOT, STARTING, TOOLBAR_KEY, E2ETestCase,
                      wait_for, windows_path)
 
 RUN_KEY = r"Software\Microsoft\Windows\CurrentVersion\Run"
@@ -69,7 +69,7 @@ class PackageTest(E2ETestCase):
         if ARCH == "x86_64":
             # A logon: Wine's restart runs the machine's Run entries of its own view.
             self.assertEqual(self.wine("wineboot"), 0)
-            wait_for(lambda: s.find_windows(cls="IETamewin.Main"), what="the start at logon")
+            wait_for(lambda: s.find_windows(cls="IETamewin.Main"), STARTING, "the start at logon")
         else:
             s.start(INSTALL_DIR / "tamewin.exe")
         wait_for(s.tray_icons, what="the icon")

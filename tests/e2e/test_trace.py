@@ -2,7 +2,7 @@
 import re
 import unittest
 
-from harness import INSTANCES_KEY, VIEWER, E2ETestCase, wait_for, windows_path
+from harness import INSTANCES_KEY, STARTING, VIEWER, E2ETestCase, wait_for, windows_path
 
 START = re.compile(r"^tamewin START TRACE 1\.0 \d\d-\d\d-\d{4},\d\d:\d\d:\d\d$")
 LINE = re.compile(r"^\[tamewin\] \[(\d{5,})\] \[(\d{5,})\.(\d{3})\] (->|<-)(\t*)(\S+) : (.+) : $")
@@ -15,9 +15,10 @@ class TraceTest(E2ETestCase):
     def test_start_up_is_traced_line_by_line(self):
         s = self.s
         log = s.shots / "trace.log"
-        s.start(VIEWER, "/log", windows_path(log))
+        viewer = s.start(VIEWER, "/log", windows_path(log))
         wait_for(lambda: [w for w in s.find_windows(visible=True)
-                          if w.title.startswith("Tamewin Trace")], what="the trace viewer")
+                          if w.title.startswith("Tamewin Trace")], STARTING, "the trace viewer",
+                 viewer)
         s.probe("regset", INSTANCES_KEY, "4242", "0")  # a stale value
         s.start_tamewin()
 
