@@ -1,6 +1,7 @@
 #include "controls/ImageList.h"
 
 #include <cstdint>
+#include <new>
 
 #include "win32/Dpi.h"
 #include "win32/SystemProc.h"
@@ -42,17 +43,21 @@ ImageList::ImageList(std::vector<WORD> resourceIds, HMODULE module)
     : ids_(std::move(resourceIds)),
       module_(module != nullptr ? module : ::GetModuleHandleA(nullptr)) {}
 
-HICON ImageList::Icon(int number, int size) const {
+HICON ImageList::Icon(int number, int size) const noexcept {
     if (number < 1 || number > Count() || size <= 0) {
         return nullptr;
     }
     const auto key = std::make_pair(number, size);
-    auto found = icons_.find(key);
-    if (found == icons_.end()) {
-        // A missing resource is remembered as null too: it will not appear later.
-        found = icons_.emplace(key, win32::Icon(LoadSized(module_, ids_[number - 1], size))).first;
+    if (const auto found = icons_.find(key); found != icons_.end()) {
+        return found->second.get();
     }
-    return found->second.get();
+    // A missing resource is remembered as null too: it will not appear later.
+    win32::Icon icon(LoadSized(module_, ids_[number - 1], size));
+    try {
+        return icons_.emplace(key, std::move(icon)).first->second.get();
+    } catch (const std::bad_alloc&) {
+        return nullptr;  // no room to keep it: `icon` takes it away, the caller gets none
+    }
 }
 
 int ImageList::SmallIconSizeAt(UINT dpi) {

@@ -21,8 +21,9 @@ class ImageList {
     int Count() const { return static_cast<int>(ids_.size()); }
 
     // Image `number` (from 1) as an icon `size` pixels square, loaded once per size and owned
-    // by the list. Null when the number is out of range or the resource is missing.
-    HICON Icon(int number, int size) const;
+    // by the list. Null when the number is out of range, the resource is missing or there is
+    // no memory to keep it.
+    HICON Icon(int number, int size) const noexcept;
 
     // The whole list as a system image list of `size`-pixel images (for the menu), built once
     // per size and owned by the list. Index 0 is image 1; a missing image stays a transparent

@@ -2,6 +2,9 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
+#include <iterator>
+
 #include "controls/ImageList.h"
 #include "win32/Dpi.h"
 #include "win32/WindowBase.h"
@@ -20,7 +23,8 @@ int SmallIconSize(HWND hwnd) {
 
 }  // namespace
 
-void CopyToField(const std::string& text, char* field, std::size_t fieldSize, UINT codePage) {
+void CopyToField(std::string_view text, char* field, std::size_t fieldSize,
+                 UINT codePage) noexcept {
     if (fieldSize == 0) {
         return;
     }
@@ -68,7 +72,7 @@ class ZTray::Impl final : public win32::WindowBase {
     }
 
     bool wanted() const { return wanted_; }
-    const std::string& tip() const { return tip_; }
+    std::string_view tip() const { return tip_; }
     int16_t number() const { return number_; }
 
     void SetWanted(bool wanted) {
@@ -80,8 +84,11 @@ class ZTray::Impl final : public win32::WindowBase {
         }
     }
     // While the icon is wanted, the shell's copy follows at once.
-    void SetTip(const std::string& tip) {
-        tip_ = tip;
+    void SetTip(std::string_view tip) {
+        // Cut into a field of its own first: the text may be this very tip.
+        char field[sizeof tip_] = {};
+        CopyToField(tip, field, sizeof field);
+        std::copy(std::begin(field), std::end(field), tip_);
         Sync();
     }
     void SetNumber(int16_t number) {
@@ -145,7 +152,7 @@ class ZTray::Impl final : public win32::WindowBase {
         data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
         data.uCallbackMessage = kCallbackMessage;
         data.hIcon = images_.Icon(number_, size);
-        CopyToField(tip_, data.szTip, sizeof(data.szTip));
+        CopyToField(tip(), data.szTip, sizeof(data.szTip));
         shown_ = ShellNotifyIcon(NIM_MODIFY, &data) || ShellNotifyIcon(NIM_ADD, &data);
         shownSize_ = size;
         SetRetrying(!shown_);
@@ -176,7 +183,7 @@ class ZTray::Impl final : public win32::WindowBase {
     bool wanted_ = false;  // IconVisible
     bool shown_ = false;   // the shell accepted the icon
     int shownSize_ = 0;
-    std::string tip_;
+    char tip_[sizeof(NOTIFYICONDATAA::szTip)] = {};  // no more than the shell's field shows
     int16_t number_;
     UINT taskbarCreated_;
 };
@@ -188,19 +195,19 @@ ZTray::ZTray(const ImageList& images, int16_t imagenumber)
 
 ZTray::~ZTray() = default;
 
-void ZTray::SetIconVisible(bool visible) {
+void ZTray::SetIconVisible(bool visible) noexcept {
     impl_->SetWanted(visible);
 }
 bool ZTray::IconVisible() const {
     return impl_->wanted();
 }
-void ZTray::SetToolTipText(const std::string& text) {
+void ZTray::SetToolTipText(std::string_view text) noexcept {
     impl_->SetTip(text);
 }
-const std::string& ZTray::ToolTipText() const {
+std::string_view ZTray::ToolTipText() const {
     return impl_->tip();
 }
-void ZTray::SetImageNumber(int16_t number) {
+void ZTray::SetImageNumber(int16_t number) noexcept {
     impl_->SetNumber(number);
 }
 int16_t ZTray::ImageNumber() const {

@@ -17,7 +17,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <string>
+#include <string_view>
 
 #include "controls/ImageList.h"
 
@@ -36,13 +36,14 @@ class ZTray {
     ZTray(const ZTray&) = delete;
     ZTray& operator=(const ZTray&) = delete;
 
-    void SetIconVisible(bool visible);
+    // The setters never fail: what the shell refuses is offered again, as above.
+    void SetIconVisible(bool visible) noexcept;
     bool IconVisible() const;
-    // Kept whole; the shell shows as much as its field holds.
-    void SetToolTipText(const std::string& text);
-    const std::string& ToolTipText() const;
+    // Kept as far as the shell's field holds it, as CopyToField cuts it.
+    void SetToolTipText(std::string_view text) noexcept;
+    std::string_view ToolTipText() const;
     // The icon is loaded at the notification area's icon size for the current DPI.
-    void SetImageNumber(int16_t number);
+    void SetImageNumber(int16_t number) noexcept;
     int16_t ImageNumber() const;
 
     std::function<void(int16_t button)> MouseEvent;
@@ -70,7 +71,7 @@ class ZTray {
 // Copies `text` into the fixed ANSI field `field` of `fieldSize` bytes, always NUL-terminated,
 // and cut before the first character that does not fit whole: a double-byte character of
 // `codePage` is never split.
-void CopyToField(const std::string& text, char* field, std::size_t fieldSize,
-                 UINT codePage = CP_ACP);
+void CopyToField(std::string_view text, char* field, std::size_t fieldSize,
+                 UINT codePage = CP_ACP) noexcept;
 
 }  // namespace controls

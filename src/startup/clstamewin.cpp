@@ -47,7 +47,7 @@ clstamewin::clstamewin() {
     NewMain = std::make_unique<ui::frmmain>(State);
     NewMain->ExitForm = [this] { NewMain_ExitForm(); };
     TryStep("start: load the form", [&] { NewMain->Load(); });
-    TryStep("start: show the icon", [&] { NewMain->ZTray1.SetIconVisible(true); });
+    NewMain->ZTray1.SetIconVisible(true);
     TryStep("start: RegisterToolbarButton", [&] { RegisterToolbarButton(); });
     TryStep("start: ChooseInstancesRoot", [&] { ChooseInstancesRoot(); });
     TryStep("start: ClearInstances", [&] { ClearInstances(); });
@@ -166,7 +166,7 @@ void clstamewin::Shutdown() {
     }
     shutDown_ = true;
     if (NewMain) {
-        TryStep("Shutdown: remove the icon", [&] { NewMain->ZTray1.SetIconVisible(false); });
+        NewMain->ZTray1.SetIconVisible(false);
         TryStep("Shutdown: unload the form", [&] { NewMain->Unload(); });
         TryStep("Shutdown: release the form", [&] { NewMain.reset(); });
     }

@@ -177,19 +177,18 @@ void frmmain::m_cMenu_DrawItem(HDC hDC, int32_t, int32_t& lLeft, int32_t& lTop, 
     bDoDefault = true;
 }
 
-void frmmain::PresentBlocking(bool on, const std::string& toolTip) {
+void frmmain::PresentBlocking(bool on, std::string_view toolTip) {
     using diagnostics::TryStep;
     // The menu is missing when the load failed; the icon still tells the state.
     if (m_cMenu) {
         TryStep("PresentBlocking: check On", [&] { m_cMenu->SetItemChecked(kItemOn, on); });
         TryStep("PresentBlocking: check Off", [&] { m_cMenu->SetItemChecked(kItemOff, !on); });
     }
-    TryStep("PresentBlocking: the tray image",
-            [&] { ZTray1.SetImageNumber(on ? kImageOn : kImageOff); });
-    TryStep("PresentBlocking: the tool tip", [&] { ZTray1.SetToolTipText(toolTip); });
+    ZTray1.SetImageNumber(on ? kImageOn : kImageOff);
+    ZTray1.SetToolTipText(toolTip);
 }
 
-void frmmain::SwitchBlockingOn(const std::string& toolTip) {
+void frmmain::SwitchBlockingOn(std::string_view toolTip) {
     WinHook1.SetHookActive(true);
     WinHook2.SetHookActive(true);
     if (WinHook1.HookActive()) {
@@ -400,8 +399,8 @@ void frmmain::lbllink_Click() {
     if (m_cMenu) {
         TryStep("lbllink: check Off", [&] { m_cMenu->SetItemChecked(kItemOff, true); });
     }
-    TryStep("lbllink: the tray image", [&] { ZTray1.SetImageNumber(kImageOff); });
-    TryStep("lbllink: the tool tip", [&] { ZTray1.SetToolTipText("IE Tamewin Disabled"); });
+    ZTray1.SetImageNumber(kImageOff);
+    ZTray1.SetToolTipText("IE Tamewin Disabled");
 }
 
 void frmmain::ExitCommand() {

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "controls/ImageList.h"
 #include "controls/PictureBox.h"
@@ -54,11 +55,11 @@ class frmmain : public win32::WindowBase {
     void BuildTrayMenu();
 
     // Shows blocking on or off in the menu's check marks and the tray's image and tool tip.
-    void PresentBlocking(bool on, const std::string& toolTip);
+    void PresentBlocking(bool on, std::string_view toolTip);
     bool TrayShowsBlockingOn() const;
     // Switches both hooks on and shows blocking on with the tool tip; if the system refuses
     // the activation hook, both stay off and the tray shows off.
-    void SwitchBlockingOn(const std::string& toolTip);
+    void SwitchBlockingOn(std::string_view toolTip);
 
     // The tray menu's commands: by key ("On", "Off", "About", "Exit"), the maker's item, and
     // the About window's link.
