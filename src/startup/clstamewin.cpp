@@ -52,7 +52,7 @@ clstamewin::clstamewin() {
     TryStep("start: ChooseInstancesRoot", [&] { ChooseInstancesRoot(); });
     TryStep("start: ClearInstances", [&] { ClearInstances(); });
     TryStep("start: RegisterOpenFrames", [&] { RegisterOpenFrames(); });
-    NewMain->SwitchBlockingOn("IE Tamewin Enabled");
+    NewMain->SetBlocking(ui::frmmain::Blocking::On, ui::frmmain::kToolTipStart);
 }
 
 clstamewin::~clstamewin() = default;

@@ -177,27 +177,26 @@ void frmmain::m_cMenu_DrawItem(HDC hDC, int32_t, int32_t& lLeft, int32_t& lTop, 
     bDoDefault = true;
 }
 
-void frmmain::PresentBlocking(bool on, std::string_view toolTip) {
+void frmmain::SetBlocking(Blocking blocking, std::string_view toolTip) noexcept {
+    WinHook1.SetHookActive(blocking == Blocking::On);
+    if (blocking != Blocking::PageOpen) {
+        WinHook2.SetHookActive(WinHook1.HookActive());
+    }
+    if (blocking == Blocking::Held) {
+        return;
+    }
+    const bool on = WinHook1.HookActive();
+    if (blocking == Blocking::On && !on) {
+        toolTip = kToolTipNotBlocking;  // the system refused the hook: say so rather than show on
+    }
     using diagnostics::TryStep;
     // The menu is missing when the load failed; the icon still tells the state.
     if (m_cMenu) {
-        TryStep("PresentBlocking: check On", [&] { m_cMenu->SetItemChecked(kItemOn, on); });
-        TryStep("PresentBlocking: check Off", [&] { m_cMenu->SetItemChecked(kItemOff, !on); });
+        TryStep("SetBlocking: check On", [&] { m_cMenu->SetItemChecked(kItemOn, on); });
+        TryStep("SetBlocking: check Off", [&] { m_cMenu->SetItemChecked(kItemOff, !on); });
     }
     ZTray1.SetImageNumber(on ? kImageOn : kImageOff);
     ZTray1.SetToolTipText(toolTip);
-}
-
-void frmmain::SwitchBlockingOn(std::string_view toolTip) {
-    WinHook1.SetHookActive(true);
-    WinHook2.SetHookActive(true);
-    if (WinHook1.HookActive()) {
-        PresentBlocking(true, toolTip);
-    } else {
-        // The system refused the hook: say so rather than show blocking on.
-        WinHook2.SetHookActive(false);
-        PresentBlocking(false, "IE Tamewin Disabled");
-    }
 }
 
 bool frmmain::TrayShowsBlockingOn() const {
@@ -205,8 +204,7 @@ bool frmmain::TrayShowsBlockingOn() const {
 }
 
 void frmmain::Unload() {
-    WinHook1.SetHookActive(false);
-    WinHook2.SetHookActive(false);
+    SetBlocking(Blocking::Held);
     Timer1.SetEnabled(false);
     Destroy();
 }
@@ -357,30 +355,26 @@ POINT frmmain::MenuPosition() {
 
 void frmmain::MenuCommand(const std::string& key) {
     if (key == "On") {
-        SwitchBlockingOn("Ie Tamewin Enabled");
+        SetBlocking(Blocking::On, kToolTipOn);
     } else if (key == "Off") {
-        WinHook1.SetHookActive(false);
-        WinHook2.SetHookActive(false);
-        PresentBlocking(false, "Ie Tamewin Disabled");
+        SetBlocking(Blocking::Off, kToolTipOff);
     } else if (key == "About") {
-        WinHook1.SetHookActive(false);
-        WinHook2.SetHookActive(false);
+        SetBlocking(Blocking::Held);
         diagnostics::TryStep("About: the window", [&] { ShowAbout(); });
         // Blocking then follows what the tray shows: a click on the About window's link
         // has switched it to off.
         if (TrayShowsBlockingOn()) {
-            SwitchBlockingOn(ZTray1.ToolTipText());
+            SetBlocking(Blocking::On, ZTray1.ToolTipText());
         }
     } else if (key == "Exit") {
         ExitCommand();
     }
 }
 
-void frmmain::OpenWebLink(const std::string& address) {
+void frmmain::OpenWebLink(const std::string& address, std::string_view toolTip) {
     // Opening a page in the browser would close its new window: blocking goes off first.
-    WinHook1.SetHookActive(false);
+    SetBlocking(Blocking::PageOpen, toolTip);
     mShellExecute::ShellOpen(address, kShowDefault, "", "", "open", nullptr);
-    PresentBlocking(false, "Ie Tamewin Disabled");
 }
 
 void frmmain::ShowAbout() {
@@ -390,22 +384,11 @@ void frmmain::ShowAbout() {
 }
 
 void frmmain::lbllink_Click() {
-    using diagnostics::TryStep;
-    WinHook1.SetHookActive(false);
-    if (m_cMenu) {
-        TryStep("lbllink: uncheck On", [&] { m_cMenu->SetItemChecked(kItemOn, false); });
-    }
-    mShellExecute::ShellOpen(kMakerWebAddress, kShowDefault, "", "", "open", nullptr);
-    if (m_cMenu) {
-        TryStep("lbllink: check Off", [&] { m_cMenu->SetItemChecked(kItemOff, true); });
-    }
-    ZTray1.SetImageNumber(kImageOff);
-    ZTray1.SetToolTipText("IE Tamewin Disabled");
+    OpenWebLink(kMakerWebAddress, kToolTipNotBlocking);
 }
 
 void frmmain::ExitCommand() {
-    WinHook1.SetHookActive(false);
-    WinHook2.SetHookActive(false);
+    SetBlocking(Blocking::Held);
     if (ExitForm) {
         ExitForm();
     }

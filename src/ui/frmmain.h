@@ -54,17 +54,29 @@ class frmmain : public win32::WindowBase {
     // Builds the tray menu and paints its side bar; the check marks show blocking on.
     void BuildTrayMenu();
 
-    // Shows blocking on or off in the menu's check marks and the tray's image and tool tip.
-    void PresentBlocking(bool on, std::string_view toolTip);
+    // The tray's tool tips, worded as they always were.
+    static constexpr std::string_view kToolTipStart = "IE Tamewin Enabled";
+    static constexpr std::string_view kToolTipOn = "Ie Tamewin Enabled";
+    static constexpr std::string_view kToolTipOff = "Ie Tamewin Disabled";  // also the maker's item
+    // Blocking off without the Off command: the system refused the hook, or the About link.
+    static constexpr std::string_view kToolTipNotBlocking = "IE Tamewin Disabled";
+
+    // What blocking is switched to: the activation hook that closes pop-ups, the mouse hook
+    // that places the menu, and what the menu's check marks and the tray show.
+    enum class Blocking {
+        On,        // both hooks; where the system refuses the activation hook, neither
+        Off,       // neither hook
+        PageOpen,  // the program opens a page: the activation hook off, the mouse hook kept
+        Held,      // neither hook, shown as before: while the About window is open, and at exit
+    };
+    // The one way blocking is switched and shown, with `toolTip` unless Held.
+    void SetBlocking(Blocking blocking, std::string_view toolTip = {}) noexcept;
     bool TrayShowsBlockingOn() const;
-    // Switches both hooks on and shows blocking on with the tool tip; if the system refuses
-    // the activation hook, both stay off and the tray shows off.
-    void SwitchBlockingOn(std::string_view toolTip);
 
     // The tray menu's commands: by key ("On", "Off", "About", "Exit"), the maker's item, and
     // the About window's link.
     void MenuCommand(const std::string& key);
-    void OpenWebLink(const std::string& address);
+    void OpenWebLink(const std::string& address, std::string_view toolTip = kToolTipOff);
     void lbllink_Click();
 
     // Asks a pop-up frame to close; does not wait for it. A request the system refuses (the
