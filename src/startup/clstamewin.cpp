@@ -1,8 +1,10 @@
 #include "startup/clstamewin.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "diagnostics/RuntimeError.h"
 #include "diagnostics/modTrace.h"
@@ -145,32 +147,21 @@ void clstamewin::RegisterToolbarButton(REGSAM view) {
     }
 }
 
-void clstamewin::Teardown() {
+void clstamewin::Shutdown() {
+    // Taken from its member first: a call made while the form unloads (a message the system
+    // sends meanwhile) finds nothing left to do.
+    std::unique_ptr<ui::frmmain> form = std::move(NewMain);
+    if (!form) {
+        return;
+    }
+    form->Unload();
+    form.reset();
     for (const state::FrameThread& frame : State.colFrames) {
-        TryStep("Teardown: remove a value", [&] { State.RemoveInstance(frame.ThreadId); });
+        TryStep("Shutdown: remove a value", [&] { State.RemoveInstance(frame.ThreadId); });
     }
     State.colFrames.clear();
     State.colInstances.reset();
     State.colWindows.clear();
-    if (NewMain) {
-        NewMain->WinHook1.SetHookActive(false);
-        NewMain->WinHook2.SetHookActive(false);
-        TryStep("Teardown: unload the form", [&] { NewMain->Unload(); });
-        NewMain.reset();
-    }
-}
-
-void clstamewin::Shutdown() {
-    if (shutDown_) {
-        return;
-    }
-    shutDown_ = true;
-    if (NewMain) {
-        NewMain->ZTray1.SetIconVisible(false);
-        TryStep("Shutdown: unload the form", [&] { NewMain->Unload(); });
-        TryStep("Shutdown: release the form", [&] { NewMain.reset(); });
-    }
-    Teardown();
 }
 
 void clstamewin::NewMain_ExitForm() {

@@ -37,10 +37,9 @@ class clstamewin {
     void RegisterToolbarButton();
     void RegisterToolbarButton(REGSAM view);
 
-    // Deletes the start's register values and releases what the object holds.
-    void Teardown();
-    // The orderly way out, run once however the program ends: removes the icon, unloads the
-    // form and tears down.
+    // The orderly way out, run once however the program ends: unloads the form (blocking off,
+    // the icon removed, the window gone) and releases it, then deletes the start's register
+    // values. The process's mutex outlives it.
     void Shutdown();
     // The main form's ExitForm event: shuts down and ends the process.
     void NewMain_ExitForm();
@@ -52,7 +51,4 @@ class clstamewin {
     // The program's lists and register root; declared before the form, which holds it.
     state::ProgramState State;
     std::unique_ptr<ui::frmmain> NewMain;
-
-  private:
-    bool shutDown_ = false;
 };

@@ -203,8 +203,9 @@ bool frmmain::TrayShowsBlockingOn() const {
     return ZTray1.ImageNumber() == kImageOn;
 }
 
-void frmmain::Unload() {
+void frmmain::Unload() noexcept {
     SetBlocking(Blocking::Held);
+    ZTray1.SetIconVisible(false);
     Timer1.SetEnabled(false);
     Destroy();
 }

@@ -34,8 +34,9 @@ class frmmain : public win32::WindowBase {
 
     // Creates the window and runs the load: top-most, hidden.
     void Load();
-    // Hides the window and ends every control's work; the object can then be released.
-    void Unload();
+    // Ends every control's work, blocking first, removes the icon and destroys the window; the
+    // object can then be released.
+    void Unload() noexcept;
 
     controls::WinHook WinHook1{controls::HookKind::Standard};
     controls::WinHook WinHook2{controls::HookKind::Mouse};

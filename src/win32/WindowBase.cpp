@@ -6,7 +6,7 @@ WindowBase::~WindowBase() {
     Destroy();
 }
 
-void WindowBase::Destroy() {
+void WindowBase::Destroy() noexcept {
     if (hwnd_ != nullptr) {
         ::DestroyWindow(hwnd_);  // WM_NCDESTROY clears hwnd_
     }

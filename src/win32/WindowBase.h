@@ -16,7 +16,7 @@ class WindowBase {
     HWND hwnd() const { return hwnd_; }
 
     // Destroys the window now, if it exists; the destructor does the same.
-    void Destroy();
+    void Destroy() noexcept;
 
   protected:
     // Registers the class on first use (with the given class style and cursor) and creates
