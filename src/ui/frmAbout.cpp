@@ -251,7 +251,7 @@ void frmAbout::CreateLinkControl() {
     link_ = ::CreateWindowExA(0, "SysLink", markup.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0,
                               0, 0, 0, hwnd(), nullptr, ::GetModuleHandleA(nullptr), nullptr);
     if (link_ != nullptr) {
-        ::SetWindowSubclass(link_, &frmAbout::LinkProc, 0, reinterpret_cast<DWORD_PTR>(this));
+        linkSubclass_.emplace(link_, &frmAbout::LinkProc, 0, reinterpret_cast<DWORD_PTR>(this));
     }
 }
 
@@ -301,9 +301,6 @@ LRESULT CALLBACK frmAbout::LinkProc(HWND link, UINT msg, WPARAM wParam, LPARAM l
             }
             return 0;
         }
-        case WM_NCDESTROY:
-            ::RemoveWindowSubclass(link, &frmAbout::LinkProc, 0);
-            break;
     }
     return ::DefSubclassProc(link, msg, wParam, lParam);
 }
@@ -435,6 +432,9 @@ LRESULT frmAbout::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_ERASEBKGND:
             return 1;  // WM_PAINT covers every pixel
+        case WM_DESTROY:
+            linkSubclass_.reset();  // while the link, a child, still exists
+            break;
         case WM_ACTIVATE:
             // As in a dialog: the control that had the focus when the user went to another
             // window has it again on coming back; the button at first.

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -74,6 +75,7 @@ class frmAbout : public win32::WindowBase {
     win32::Bitmap image1_;
     win32::Bitmap image2_;
     HCURSOR linkCursor_ = nullptr;  // shared cursor from the resources: never destroyed
+    std::optional<win32::WindowSubclass> linkSubclass_;  // removed as the form is destroyed
     std::string versionText_ = "Version:";
     bool linkPressed_ = false;
 };
