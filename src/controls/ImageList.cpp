@@ -56,7 +56,7 @@ HICON ImageList::Icon(int number, int size) const noexcept {
     try {
         return icons_.emplace(key, std::move(icon)).first->second.get();
     } catch (const std::bad_alloc&) {
-        return nullptr;  // no room to keep it: `icon` takes it away, the caller gets none
+        return nullptr;  // no room to keep it: it goes with `icon`, and the caller gets none
     }
 }
 
