@@ -14,7 +14,11 @@ RuntimeError::RuntimeError(int32_t number, std::string description, std::string 
     : std::runtime_error(description),
       number_(number),
       description_(std::move(description)),
-      source_(source.empty() ? ProgramName() : std::move(source)) {}
+      source_(std::move(source)) {
+    if (source_.empty()) {
+        source_ = ProgramName();
+    }
+}
 
 int32_t CLng(std::string_view text) {
     auto isBlank = [](char c) { return c == ' ' || c == '\t'; };

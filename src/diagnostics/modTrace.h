@@ -92,18 +92,18 @@ class Lines {
         : module_(module), procedure_(procedure) {}
 
     template <class Statement>
-    void operator()(int32_t number, Statement&& statement) {
+    void operator()(int32_t line, Statement&& statement) {
         for (;;) {
             int16_t choice = kAbort;
             try {
                 statement();
                 return;
             } catch (const diagnostics::RuntimeError& e) {
-                choice = Report(number, e.number(), e.description(), e.source());
+                choice = Report(line, e.number(), e.description(), e.source());
             } catch (const std::bad_alloc&) {
-                choice = Report(number, diagnostics::kErrOutOfMemory, "Out of memory", {});
+                choice = Report(line, diagnostics::kErrOutOfMemory, "Out of memory", {});
             } catch (const std::exception& e) {
-                choice = Report(number, diagnostics::kErrInternal, e.what(), {});
+                choice = Report(line, diagnostics::kErrInternal, e.what(), {});
             }
             if (choice == kIgnore) {
                 return;

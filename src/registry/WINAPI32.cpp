@@ -71,7 +71,7 @@ int32_t RegCreateString(const std::string& rootKey, const std::string& keyPath,
                                     result =
                                         Api.SetValueEx(key.get(), valueName.c_str(), 0, REG_SZ,
                                                        reinterpret_cast<const BYTE*>(data.c_str()),
-                                                       static_cast<DWORD>(data.size() + 1));
+                                                       static_cast<DWORD>(data.size()) + 1);
                                 });
                                 return result;
                             });

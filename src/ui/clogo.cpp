@@ -98,8 +98,9 @@ void clogo::Draw() {
     RECT band{0, 0, w, h};
     for (int32_t i = h; i >= 0; i -= s) {
         band.top = band.bottom - s;
-        win32::Brush brush(
-            ::CreateSolidBrush(static_cast<COLORREF>(c[0] + 256 * c[1] + 65536 * c[2])));
+        const COLORREF colour = static_cast<COLORREF>(c[0]) + 256 * static_cast<COLORREF>(c[1]) +
+                                65536 * static_cast<COLORREF>(c[2]);
+        win32::Brush brush(::CreateSolidBrush(colour));
         ::FillRect(dc, &band, brush.get());
         band.bottom = band.top;
         for (size_t k = 0; k < 3; ++k) {
