@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages needed to cross-build the program and run it under Wine.
+# Installs the Debian 12 packages that cross-build, analyse and run the program under Wine.
 # Wine's 32-bit part (the i386 architecture and wine32) only in the WoW64 modes, native or
 # through emulation (wine-env.sh).
 # Idempotent: with everything present it changes nothing and needs no root.
@@ -8,7 +8,8 @@ set -euo pipefail
 source "$(dirname "$0")/wine-env.sh"
 
 pkgs=(cmake ninja-build mingw-w64 g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest
-      wine wine64 xvfb xdotool x11-utils imagemagick python3 procps wixl msitools)
+      wine wine64 xvfb xdotool x11-utils imagemagick python3 procps wixl msitools
+      clang-tidy)
 add_i386=0
 if [ "$TAMEWIN_WINE_ARCH" = wow64 ]; then
   pkgs+=(wine32:i386)

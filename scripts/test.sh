@@ -24,6 +24,7 @@ trap cleanup EXIT
 source "$root/scripts/xvfb.sh"
 
 status=0
+"$root/scripts/tidy.sh" || status=1
 not_run=()
 for arch in i686 x86_64; do
   if [[ " $TAMEWIN_ARCHS " != *" $arch "* ]]; then
