@@ -7,15 +7,18 @@
 #   32-bit programs. --cost-only: the cost rows alone.
 # Runs the activation benchmark against the real program under Wine, on a private Xvfb
 # display, inside a Wine virtual desktop with a taskbar (the end-to-end tests' set-up), in
-# its own prefix build/ARCH/bench-prefix-MODE (MODE: the Wine mode of scripts/wine-env.sh).
+# its own prefix build/ARCH/bench-prefix-MODE (MODE: the Wine mode of scripts/wine.sh).
 # Prints what the benchmark measures inside Wine, and from Linux: what the program's hooks
 # cost another program and the shell, and how often the program's threads wake while nothing
 # happens. Ends every process it started. Build first: scripts/build.sh ARCH.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-# shellcheck source=scripts/wine-env.sh
-source "$root/scripts/wine-env.sh"
-tamewin_enter_mode bash "$0" "$@"
+# Again through the driver, unless already there (--in-mode).
+if [ "${1:-}" = --in-mode ]; then
+  shift
+else
+  exec "$root/scripts/wine.sh" run bash "$0" --in-mode "$@"
+fi
 arch=$TAMEWIN_MAIN_ARCH
 case "${1:-}" in i686 | x86_64) arch=$1 && shift ;; esac
 cost_arch=$arch
@@ -28,8 +31,9 @@ while [ $# -gt 0 ]; do
     *) echo "run_activation_bench: unknown argument $1" >&2 && exit 2 ;;
   esac
 done
-tamewin_require_arch "$arch"
-tamewin_require_arch "$cost_arch"
+# Ends here (77, skipped) where either build's programs cannot run in this mode.
+"$root/scripts/wine.sh" run "$arch" true
+"$root/scripts/wine.sh" run "$cost_arch" true
 bin="$root/build/$arch"
 bench="$bin/bench/activation_bench.exe"
 cost_bench="$root/build/$cost_arch/bench/activation_bench.exe"
@@ -40,7 +44,7 @@ if [ ! -f "$bench" ] || [ ! -f "$bin/tamewin.exe" ] || [ ! -f "$cost_bench" ]; t
 fi
 started=$(date +%s)
 
-"$root/scripts/wine-prefix.sh" "$prefix"
+"$root/scripts/wine.sh" prefix "$prefix"
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 wineserver -k 2>/dev/null || true  # nothing left over in this prefix from an earlier run
 

@@ -10,7 +10,7 @@ set(CMAKE_FIND_ROOT_PATH /usr/${TAMEWIN_MINGW_ARCH}-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# ctest runs every test program under Wine through scripts/wine-exec.sh, which picks the Wine
+# ctest runs every test program under Wine through `scripts/wine.sh exec`, which picks the Wine
 # mode and prefix, and skips programs of a bitness this machine cannot run.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-exec.sh
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine.sh exec
     ${TAMEWIN_MINGW_ARCH})

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that cross-build, analyse and run the program under Wine.
 # Wine's 32-bit part (the i386 architecture and wine32) only in the WoW64 modes, native or
-# through emulation (wine-env.sh).
+# through emulation (scripts/wine.sh).
 # Idempotent: with everything present it changes nothing and needs no root.
 set -euo pipefail
-# shellcheck source=scripts/wine-env.sh
-source "$(dirname "$0")/wine-env.sh"
+mode=$("$(dirname "$0")/wine.sh" env)
+eval "$mode"
 
 pkgs=(cmake ninja-build mingw-w64 g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest
       wine wine64 xvfb xdotool x11-utils imagemagick python3 procps wixl msitools

@@ -2,16 +2,16 @@
 # Builds the program and runs it under Wine inside a Wine virtual desktop (with a taskbar and
 # notification area) on the current X display, or on a private Xvfb display when there is none.
 # The i686 build where this machine runs 32-bit programs, natively or through emulation, else
-# the x86_64 one (wine-env.sh).
+# the x86_64 one (scripts/wine.sh).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-# shellcheck source=scripts/wine-env.sh
-source "$root/scripts/wine-env.sh"
+mode=$("$root/scripts/wine.sh" env)
+eval "$mode"
 "$root/scripts/install-deps.sh"
 arch=$TAMEWIN_MAIN_ARCH
 "$root/scripts/build.sh" "$arch"
 prefix="$root/build/wineprefix-run-$TAMEWIN_PREFIX_TAG"
-"$root/scripts/wine-prefix.sh" "$prefix"
+"$root/scripts/wine.sh" prefix "$prefix"
 if [ -z "${DISPLAY:-}" ]; then
   # shellcheck source=scripts/xvfb.sh
   source "$root/scripts/xvfb.sh"
@@ -20,4 +20,5 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 echo "run: starting the $arch tamewin.exe on $DISPLAY; its icon is at the right end of the Wine taskbar"
 export WINEPREFIX="$prefix" WINEDEBUG=-all
-tamewin_in_mode bash -c 'wine "$1" && wineserver -w' run "$root/build/$arch/tamewin.exe"
+"$root/scripts/wine.sh" run "$arch" bash -c 'wine "$1" && wineserver -w' run \
+  "$root/build/$arch/tamewin.exe"

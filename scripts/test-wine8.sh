@@ -1,18 +1,17 @@
 #!/usr/bin/env bash
 # Usage: test-wine8.sh (test.sh calls it with DISPLAY naming its X server)
 # The Wine 8 stage of test.sh: the test prefix, then, for each build whose programs run in this
-# mode (wine-env.sh), its unit tests and its end-to-end tests. Under emulation all of it runs in
-# one namespace, and every process it started ends with it.
+# mode (scripts/wine.sh), its unit tests and its end-to-end tests. Under emulation all of it runs
+# in one namespace, and every process it started ends with it.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-# shellcheck source=scripts/wine-env.sh
-source "$root/scripts/wine-env.sh"
-tamewin_enter_mode bash "$0" "$@"
+# Again through the driver, unless already there (--in-mode).
+[ "${1:-}" = --in-mode ] || exec "$root/scripts/wine.sh" run bash "$0" --in-mode
 
-export TAMEWIN_WINEPREFIX="$root/build/wineprefix-$TAMEWIN_PREFIX_TAG"
-trap 'WINEPREFIX="$TAMEWIN_WINEPREFIX" wineserver -k 2>/dev/null || true' EXIT
+prefix="$root/build/wineprefix-$TAMEWIN_PREFIX_TAG"
+trap 'WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true' EXIT
 started=$(date +%s)
-"$root/scripts/wine-prefix.sh" "$TAMEWIN_WINEPREFIX"
+"$root/scripts/wine.sh" prefix "$prefix"
 echo "== tests: the test prefix ready in $(($(date +%s) - started)) s"
 
 status=0

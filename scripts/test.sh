@@ -1,15 +1,15 @@
 #!/usr/bin/env bash
 # Builds both architectures and runs every test under Wine on a private Xvfb display: for each
-# build whose programs this machine runs (wine-env.sh; 32-bit ones through emulation where the
+# build whose programs this machine runs (scripts/wine.sh; 32-bit ones through emulation where the
 # kernel refuses them), its unit tests and the end-to-end tests against the real program
 # (test-wine8.sh). A build that cannot run here is named, with the reason, as not run.
-# Then the end-to-end tests under Wine 10 (scripts/wine10.sh), unless TAMEWIN_WINE10=0: both
+# Then the end-to-end tests under Wine 10 (scripts/wine.sh wine10), unless TAMEWIN_WINE10=0: both
 # builds where this machine runs 32-bit Linux programs natively, else x86_64, saying why.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 started=$(date +%s)
-# shellcheck source=scripts/wine-env.sh
-source "$root/scripts/wine-env.sh"
+mode=$("$root/scripts/wine.sh" env)
+eval "$mode"
 "$root/scripts/install-deps.sh"
 # Both builds, also where only one runs: the i686 compile catches faults of its own.
 stage_started=$(date +%s)
@@ -43,7 +43,7 @@ if [ "${TAMEWIN_WINE10:-1}" = 0 ]; then
 else
   stage_started=$(date +%s)
   setup_status=0
-  "$root/scripts/wine10.sh" setup || setup_status=$?
+  "$root/scripts/wine.sh" wine10 setup || setup_status=$?
   if [ "$setup_status" -eq 3 ]; then
     echo "== tests: Wine 10 stage NOT RUN (neither passed nor failed): Wine 10 is unavailable," \
          "as the line above says"
@@ -53,9 +53,9 @@ else
   else
     # The builds Wine 10 runs here: both where its tree has the 32-bit side, as on 64-bit
     # Windows 10 and 11; else x86_64, with the reason.
-    wine10_env=$(TAMEWIN_WINE_VERSION=10 TAMEWIN_WINE_SAID=1 bash -c '
-      source "$1/scripts/wine-env.sh" && printf "%s\n%s" "$TAMEWIN_ARCHS" "$TAMEWIN_WINE_WHY"' _ "$root")
-    wine10_archs=${wine10_env%%$'\n'*} wine10_why=${wine10_env#*$'\n'} wine10_not_run=none
+    wine10_mode=$(TAMEWIN_WINE_VERSION=10 "$root/scripts/wine.sh" env 2>/dev/null)
+    wine10_archs=$(eval "$wine10_mode" && echo "$TAMEWIN_ARCHS")
+    wine10_why=$(eval "$wine10_mode" && echo "$TAMEWIN_WINE_WHY") wine10_not_run=none
     for arch in i686 x86_64; do
       if [[ " $wine10_archs " != *" $arch "* ]]; then
         echo "== tests: $arch end to end under Wine 10 NOT RUN (neither passed nor failed):" \
@@ -64,9 +64,8 @@ else
         continue
       fi
       echo "== tests: $arch end to end under Wine 10"
-      TAMEWIN_WINE_VERSION=10 TAMEWIN_WINE_SAID= bash -c '
-        source "$1/scripts/wine-env.sh" && ctest --test-dir "$1/build/$2" -R "^e2e_" \
-          --output-on-failure' _ "$root" "$arch" || status=1
+      TAMEWIN_WINE_VERSION=10 "$root/scripts/wine.sh" run "$arch" \
+        ctest --test-dir "$root/build/$arch" -R "^e2e_" --output-on-failure || status=1
     done
     wine10="ran $wine10_archs, not run: $wine10_not_run, in $(($(date +%s) - stage_started)) s"
   fi

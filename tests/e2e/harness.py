@@ -10,7 +10,7 @@ import unittest
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[2]
-# The build under test and the Wine mode (scripts/wine-env.sh; ctest passes both). Each mode
+# The build under test and the Wine mode (scripts/wine.sh; ctest passes both). Each mode
 # has a prefix of its own, as a prefix made in one cannot serve the other.
 ARCH = os.environ.get("TAMEWIN_ARCH") or os.environ.get("TAMEWIN_MAIN_ARCH", "x86_64")
 BIN = Path(os.environ.get("TAMEWIN_BIN", ROOT / "build" / ARCH))
@@ -111,7 +111,7 @@ class Session:
         self.browser_log = self.shots / "browser.log"
 
     def open(self):
-        subprocess.run([str(ROOT / "scripts" / "wine-prefix.sh"), str(self.prefix)], check=True)
+        subprocess.run([ROOT / "scripts" / "wine.sh", "prefix", self.prefix], check=True)
         read_fd, write_fd = os.pipe()
         self.xvfb = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24",
