@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Usage: bench/run_activation_bench.sh [ARCH] [--cost-of BUILD] [--cost-only]
+# Usage: bench/run_activation_bench.sh [ARCH] [--cost-of BUILD] [--cost-only] [--doc FILE]
 #                                     [-- arguments for "activation_bench run"]
 # ARCH: i686 or x86_64, by default the build that scripts/run.sh starts.
 # --cost-of BUILD: the build whose benchmark plays the other program in the cost rows (by
 #   default ARCH): i686 against the x86_64 program measures what the hook companion costs
 #   32-bit programs. --cost-only: the cost rows alone.
+# --doc FILE: the figures also replace the text between the lines "<!-- benchmark output -->"
+#   and "<!-- end of benchmark output -->" of FILE, under a line naming the command and commit,
+#   so the published figures are always a whole run's, never copied by hand.
 # Runs the activation benchmark against the real program under Wine, on a private Xvfb
 # display, inside a Wine virtual desktop with a taskbar (the end-to-end tests' set-up), in
 # its own prefix build/ARCH/bench-prefix-MODE (MODE: the Wine mode of scripts/wine.sh).
@@ -23,10 +26,13 @@ arch=$TAMEWIN_MAIN_ARCH
 case "${1:-}" in i686 | x86_64) arch=$1 && shift ;; esac
 cost_arch=$arch
 cost_only=0
+doc=
+options=()
 while [ $# -gt 0 ]; do
   case $1 in
-    --cost-of) cost_arch=$2 && shift 2 ;;
-    --cost-only) cost_only=1 && shift ;;
+    --cost-of) cost_arch=$2 && options+=("$1" "$2") && shift 2 ;;
+    --cost-only) cost_only=1 && options+=("$1") && shift ;;
+    --doc) doc=$2 && shift 2 ;;
     --) shift && break ;;
     *) echo "run_activation_bench: unknown argument $1" >&2 && exit 2 ;;
   esac
@@ -34,6 +40,34 @@ done
 # Ends here (77, skipped) where either build's programs cannot run in this mode.
 "$root/scripts/wine.sh" run "$arch" true
 "$root/scripts/wine.sh" run "$cost_arch" true
+if [ -n "$doc" ]; then
+  begin="<!-- benchmark output -->" end="<!-- end of benchmark output -->"
+  if ! grep -qxF "$begin" "$doc" || ! grep -qxF "$end" "$doc"; then
+    echo "run_activation_bench: $doc has no lines $begin and $end" >&2
+    exit 2
+  fi
+  out=$(mktemp)
+  body=$(mktemp)
+  trap 'rm -f "$out" "$body"' EXIT
+  # The same run without --doc, shown as it goes; a failed run leaves the document as it was.
+  bash "$0" --in-mode "$arch" "${options[@]}" -- "$@" | tee "$out"
+  command="bash bench/run_activation_bench.sh $arch ${options[*]} --doc $doc${*:+ -- $*}"
+  [ "$TAMEWIN_WINE_VERSION" = 8 ] || command="TAMEWIN_WINE_VERSION=$TAMEWIN_WINE_VERSION $command"
+  commit=$(git -C "$root" rev-parse --short HEAD)
+  git -C "$root" diff --quiet HEAD -- src tools bench || commit+=" with uncommitted changes"
+  {
+    echo "Made by \`${command//  / }\` at commit $commit, $(date -u +%Y-%m-%d);"
+    echo "Wine mode $TAMEWIN_WINE_ARCH: $TAMEWIN_WINE_WHY."
+    echo
+    grep -v '^== ' "$out" | sed 's/^/    /; s/^ *$//'
+  } >"$body"
+  awk -v begin="$begin" -v end="$end" -v body="$body" '
+    $0 == end { skip = 0 }
+    !skip { print }
+    $0 == begin { while ((getline line < body) > 0) print line; skip = 1 }' "$doc" >"$out"
+  cat "$out" >"$doc"
+  exit 0
+fi
 bin="$root/build/$arch"
 bench="$bin/bench/activation_bench.exe"
 cost_bench="$root/build/$cost_arch/bench/activation_bench.exe"
