@@ -53,6 +53,8 @@ if [ -n "$doc" ]; then
   bash "$0" --in-mode "$arch" "${options[@]}" -- "$@" | tee "$out"
   command="bash bench/run_activation_bench.sh $arch ${options[*]} --doc $doc${*:+ -- $*}"
   [ "$TAMEWIN_WINE_VERSION" = 8 ] || command="TAMEWIN_WINE_VERSION=$TAMEWIN_WINE_VERSION $command"
+  # The 64-bit-only mode, asked for or not, is asked for again by name.
+  [ "$TAMEWIN_WINE_VERSION:$TAMEWIN_WINE_ARCH" != 8:win64 ] || command="TAMEWIN_WINE_ARCH=win64 $command"
   commit=$(git -C "$root" rev-parse --short HEAD)
   git -C "$root" diff --quiet HEAD -- src tools bench || commit+=" with uncommitted changes"
   {
