@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# Usage: faults.sh [--keep] [ID...]
+# Injects each fault of tests/faults.txt (or the named ones) into a worktree of HEAD under
+# build/faults, builds its x86_64 target incrementally, runs the test said to catch it, and
+# prints a table; exits 1 if a fault was missed or could not be injected. --keep keeps the
+# worktree and its build for the next run, which then rebuilds only what changed since.
+set -uo pipefail
+set -f  # test names are patterns for the test program, not for the shell
+root=$(cd "$(dirname "$0")/.." && pwd)
+keep=0
+[ "${1:-}" = --keep ] && keep=1 && shift
+dir=$root/build/faults
+tree=$dir/tree
+build=$tree/build/x86_64
+mkdir -p "$dir"
+if [ -d "$tree" ]; then
+  git -C "$tree" checkout -q --force --detach "$(git -C "$root" rev-parse HEAD)"
+else
+  git -C "$root" worktree add -q --detach "$tree" HEAD
+fi
+mkdir -p "$tree/build"
+# The worktree's scripts find the Wine prefix template and the emulator where the clone keeps them.
+for shared in qemu-user wineprefix-template-wow64 wineprefix-template-wow64.lock; do
+  [ -e "$root/build/$shared" ] && [ ! -e "$tree/build/$shared" ] && ln -s "$root/build/$shared" "$tree/build/$shared"
+done
+cleanup() {
+  [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null
+  if [ "$keep" = 0 ]; then
+    git -C "$root" worktree remove --force "$tree"
+  else
+    git -C "$tree" checkout -q --force .
+  fi
+}
+trap cleanup EXIT
+# shellcheck source=scripts/xvfb.sh
+source "$root/scripts/xvfb.sh" || exit 1
+export TAMEWIN_WINEPREFIX=$dir/prefix
+log=$dir/log
+missed=0
+build_tree() {
+  { [ -f "$build/build.ninja" ] || cmake -S "$tree" -B "$build" -G Ninja -DTAMEWIN_E2E=ON \
+      -DCMAKE_TOOLCHAIN_FILE="$tree/cmake/mingw-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release; } &&
+    cmake --build "$build"
+}
+run_test() {
+  case "$1" in
+    unit:*) timeout 900 "$tree/scripts/wine-exec.sh" x86_64 "$build/tests/tamewin_tests.exe" \
+              --gtest_brief=1 "--gtest_filter=${1#unit:}" ;;
+    e2e:*) "$tree/scripts/wine-env.sh" x86_64 ctest --test-dir "$build" -R "^e2e_${1#e2e:}\$" ;;
+  esac </dev/null
+}
+# Without a fault every test of the table passes: a test that fails for another reason
+# would pass for a catch.
+build_tree >"$log" 2>&1 || { echo "faults: the worktree does not build (see $log)" >&2; exit 1; }
+tests=$(grep -v '^#' "$root/tests/faults.txt" | cut -d'|' -f3 | tr -d ' ' | sort -u)
+units=$(grep '^unit:' <<<"$tests" | sed 's/^unit://' | paste -sd:)
+for t in ${units:+unit:$units} $(grep '^e2e:' <<<"$tests"); do
+  run_test "$t" >"$log" 2>&1 || { echo "faults: $t fails without a fault (see $log)" >&2; exit 1; }
+done
+printf '%-4s %-40s %s\n' fault test result
+while IFS='|' read -r -u 3 id file test from to; do
+  id=$(echo $id)
+  case "$id" in '' | '#'*) continue ;; esac
+  file=$(echo $file) test=$(echo $test)
+  if [ $# -gt 0 ] && [[ " $* " != *" $id "* ]]; then continue; fi
+  if ! python3 - "$tree/$file" "$from" "$to" <<'PY'
+import sys
+path, old, new = sys.argv[1], sys.argv[2].strip().replace("\\n", "\n"), sys.argv[3].strip().replace("\\n", "\n")
+text = open(path, newline="").read()
+if old not in text:
+    sys.exit(1)
+open(path, "w", newline="").write(text.replace(old, new, 1))
+PY
+  then
+    result="NOT INJECTED (text not found)" missed=1
+  elif ! build_tree >"$log" 2>&1; then
+    result="NOT BUILT (see $log)" missed=1
+  elif run_test "$test" >"$log" 2>&1; then
+    result=MISSED missed=1
+  else
+    result=caught
+  fi
+  printf '%-4s %-40s %s\n' "$id" "$test" "$result"
+  git -C "$tree" checkout -q --force -- "$file"
+done 3<"$root/tests/faults.txt"
+exit "$missed"
