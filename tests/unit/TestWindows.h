@@ -17,16 +17,14 @@
 
 namespace testing_windows {
 
-// Pumps this thread's messages until done() holds or `ms` milliseconds have passed; returns
-// done(). The deadline is generous: it only keeps a failing test from hanging.
+// Pumps messages until done() or `ms` ms (only to keep a failing test from hanging); done().
 bool PumpUntil(const std::function<bool()>& done, DWORD ms = 60000);
 // Pumps this thread's messages for `ms` milliseconds.
 inline void Pump(DWORD ms) {
     PumpUntil([] { return false; }, ms);
 }
 
-// Puts a stand-in into one of the program's seams for the scope, and what was there back at its
-// end, also where a failed assertion leaves the test early.
+// A stand-in in one of the program's seams for the scope, also when an assertion fails.
 template <class T>
 class Seam {
   public:
@@ -52,17 +50,14 @@ BOOL WINAPI RefusedPost(HWND, UINT, WPARAM, LPARAM);
 // The number of the run-time error that the step raises; 0 when it raises none.
 int32_t ErrorOf(const std::function<void()>& step);
 
-// A top-level window of a chosen class and title, created on a thread of its own that pumps
-// its messages. Counts the WM_CLOSE messages it receives, and ignores them (the window stays),
-// and some others: registered messages, WM_NULL and right-button presses. Like a trace viewer it
-// keeps its title: the texts it is sent are lines, which it keeps.
+// A top-level window on a thread of its own. Counts (and ignores) WM_CLOSE, registered
+// messages, WM_NULL and right presses; like a trace viewer it keeps the texts it is sent.
 class ThreadWindow {
   public:
     ThreadWindow(const std::string& className, const std::string& title);
     ~ThreadWindow();
     ThreadWindow(const ThreadWindow&) = delete;
     ThreadWindow& operator=(const ThreadWindow&) = delete;
-
     HWND hwnd() const { return hwnd_; }
     DWORD threadId() const { return threadId_; }
     int closes() const { return closes_; }
@@ -70,12 +65,10 @@ class ThreadWindow {
     int registered() const { return registered_; }  // registered messages it was sent or posted
     int nulls() const { return nulls_; }            // WM_NULL, a marker of the test's
     int rightPresses() const { return rightPresses_; }
-
     std::vector<std::string> texts() const {
         std::lock_guard<std::mutex> lock(textsMutex_);
         return texts_;
     }
-
     // Shows the window at a place of the screen, without activating it.
     void Place(int x, int y, int width, int height) const {
         ::SetWindowPos(hwnd_, HWND_TOP, x, y, width, height, SWP_SHOWWINDOW | SWP_NOACTIVATE);
@@ -88,7 +81,6 @@ class ThreadWindow {
     static constexpr UINT kHold = WM_APP + 10;
     static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
     void Run(std::string className, std::string title);
-
     win32::Handle release_{::CreateEventA(nullptr, TRUE, FALSE, nullptr)};
     mutable std::mutex textsMutex_;
     std::vector<std::string> texts_;

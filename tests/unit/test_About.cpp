@@ -39,18 +39,17 @@ TEST(AboutWindow, ShowsCentredOnceAndCloses) {
             // The link pointer over the link only: the window moved to put a spot under it.
             POINT pointer{}, origin{};
             ::GetCursorPos(&pointer);
-            ::ClientToScreen(shown, &origin);
-            RECT frame{};
-            ::GetWindowRect(shown, &frame);
-            for (const bool onLink : {true, false}) {
-                const POINT spot = onLink ? link : off;
-                ::SetWindowPos(shown, nullptr, pointer.x - spot.x - (origin.x - frame.left),
-                               pointer.y - spot.y - (origin.y - frame.top), 0, 0,
+            for (const POINT spot : {link, off}) {
+                ::MapWindowPoints(shown, nullptr, &(origin = spot), 1);
+                RECT frame{};
+                ::GetWindowRect(shown, &frame);
+                ::SetWindowPos(shown, nullptr, frame.left + pointer.x - origin.x,
+                               frame.top + pointer.y - origin.y, 0, 0,
                                SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
                 ::SendMessageA(shown, WM_SETCURSOR, reinterpret_cast<WPARAM>(shown), HTCLIENT);
                 EXPECT_EQ(::GetCursor() == ::LoadCursorA(::GetModuleHandleA(nullptr),
                                                          MAKEINTRESOURCEA(IDC_LINK)),
-                          onLink);
+                          spot.x == link.x);
             }
             for (auto [down, up] : {std::pair{link, link}, {off, off}, {link, off}, {off, link}}) {
                 ::PostMessageA(shown, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(down.x, down.y));
@@ -82,8 +81,7 @@ TEST(AboutWindow, ShowsCentredOnceAndCloses) {
     EXPECT_TRUE(::PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) && msg.wParam == 7);
 }
 
-// The button and the link placed and lettered for `dpi` (the design's twips at whole twips per
-// pixel, as the pictures are), whole inside the client area.
+// The button and the link placed (whole twips per pixel) and lettered for `dpi`, inside.
 static void ExpectLaidOutFor(HWND shown, int dpi) {
     const int t = 1440 / dpi;
     RECT client{}, place{}, inside{};

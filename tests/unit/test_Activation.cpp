@@ -1,5 +1,4 @@
-// The window snapshot, the pop-up rule as a table, and the activation handler on real windows:
-// what it reads, what it posts, and what it forgets.
+// The window snapshot, the pop-up rule, and the activation handler on real windows.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -36,7 +35,7 @@ TEST(Snapshot, RecordsClassTitleAndThreadCutAt254) {
     EXPECT_EQ(it->ThreadId, static_cast<int32_t>(window.threadId()));
 }
 
-TEST(PopupRule, ClosesEveryFrameOfAThreadNeitherOfTheStartNorInTheRegister) {
+TEST(PopupRule, ClosesUnrecordedFrames) {
     using Names = std::optional<std::vector<std::string>>;
     const std::vector<state::WindowRecord> snapshot = {
         {W(1), "IEFrame", 100, "frame of the start"},
@@ -82,18 +81,16 @@ class Activation : public ::testing::Test {
         form.Unload();
         ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kInstances.c_str(), state::kInstancesView, 0);
     }
-
     state::ProgramState state;
     ui::frmmain form{state};
 };
 
 }  // namespace
 
-TEST_F(Activation, ScansAfreshOnceForEachActivationOfAnotherWindowAndPostsWmCloseWithOnes) {
+TEST_F(Activation, ScansOncePerActivation) {
     ThreadWindow startFrame("IEFrame", "start");
     ThreadWindow popup("IEFrame", "popup");
-    // A second frame of the start whose browser closes: its id must leave the register before
-    // the system can give it to a new thread, whose pop-up would then be exempt for good.
+    // A start frame that closes leaves the register before its id can go to a pop-up's thread.
     auto closed = std::make_unique<ThreadWindow>("IEFrame", "closed after the start");
     for (const ThreadWindow* frame : {&startFrame, closed.get()}) {
         const auto id = static_cast<int32_t>(frame->threadId());
@@ -108,7 +105,6 @@ TEST_F(Activation, ScansAfreshOnceForEachActivationOfAnotherWindowAndPostsWmClos
     EXPECT_EQ(WINAPI32::EnumKeyValues(WINAPI32::kLocalMachine, kInstances, KEY_WOW64_64KEY),
               std::vector<std::string>{std::to_string(startFrame.threadId())});
     ASSERT_TRUE(PumpUntil([&] { return popup.closes() == 1; }));
-
     const testing_windows::Seam counting(WINAPI32::Api.OpenKeyEx, &CountingOpen);
     g_registryOpens = 0;
     form.WinHook1_WindowActivated(form.hwnd());  // the program's own window: no scan

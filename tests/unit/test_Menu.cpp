@@ -67,7 +67,7 @@ HWND OpenMenu() {
 
 }  // namespace
 
-TEST(PopupMenu, RefusesUnknownItemsAndDeeperSubmenus) {
+TEST(PopupMenu, RefusesBadItems) {
     TrayMenu tray;
     for (int32_t index : {0, 9, -1}) {
         EXPECT_EQ(ErrorOf([&] { tray.menu.SetItemChecked(index, true); }), 9) << index;
@@ -79,10 +79,9 @@ TEST(PopupMenu, RefusesUnknownItemsAndDeeperSubmenus) {
     }
 }
 
-TEST(PopupMenu, DrawsBarSlicesMarksIconsAndFrameWhereTheOpenMenuPutsItsItems) {
+TEST(PopupMenu, DrawsWhereItemsAre) {
     TrayMenu tray;
-    // A side bar of one column, green y at row y, drawn beside each item; the handler's sizes
-    // are the open menu's, and where it fails, the component's own.
+    // A one-column side bar, green y at row y; sizes are the handler's, where it fails its own.
     constexpr int kBar = 17;
     int32_t sum = tray.menu.ItemHeight(7);
     tray.menu.MeasureItem = [](int32_t index, int32_t& width, int32_t& height) {
@@ -157,7 +156,6 @@ TEST(PopupMenu, DrawsBarSlicesMarksIconsAndFrameWhereTheOpenMenuPutsItsItems) {
     EXPECT_EQ(tray.menu.ShowPopupMenu(200, 150), 2);
     ::KillTimer(nullptr, timer);
     ASSERT_EQ(g_next, g_steps.size()) << "the menu closed or stalled at this step";
-
     EXPECT_EQ(window.top, 150) << "from the upper half of the monitor the menu opens downward";
     EXPECT_EQ(items.back().bottom - items.front().top, sum);
     const COLORREF back = ::GetSysColor(COLOR_MENU);

@@ -38,8 +38,7 @@ void Put(const std::string& name, DWORD type, const void* data, DWORD size) {
               ERROR_SUCCESS);
 }
 
-// Injected failures: the key will not open, as for a standard user; the listing's index 1
-// answers once with g_atIndex1 (a longer name added meanwhile: "more data"; or an error).
+// The key denied as to a standard user; the listing's index 1 answers g_atIndex1 once.
 LONG WINAPI DeniedOpen(HKEY, LPCSTR, DWORD, REGSAM, PHKEY) {
     return ERROR_ACCESS_DENIED;
 }
@@ -54,14 +53,10 @@ LONG WINAPI InjectedEnumValue(HKEY key, DWORD index, LPSTR name, LPDWORD length,
 
 struct Registry : ::testing::Test {
     void SetUp() override { ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kKey.c_str()); }
-    void TearDown() override {
-        WINAPI32::Api = {};
-        SetUp();
-    }
+    void TearDown() override { WINAPI32::Api = {}, SetUp(); }
 };
 
-const char kToolbar[] =
-    "Software\\Microsoft\\Internet Explorer\\Extensions\\{CFF32220-C089-11d3-9A6C-00104BD4D490}";
+constexpr const char* kToolbar = clstamewin::kToolbarKey;
 
 // What a standard user meets beside an elevated copy.
 HANDLE WINAPI DeniedMutex(LPSECURITY_ATTRIBUTES, BOOL, LPCSTR) {
@@ -69,8 +64,7 @@ HANDLE WINAPI DeniedMutex(LPSECURITY_ATTRIBUTES, BOOL, LPCSTR) {
     return nullptr;
 }
 
-// The module name as the system gives it: a path that does not fit is cut to the buffer,
-// NUL-terminated, and the buffer's size returned. An empty path: the call fails.
+// As the system: a path too long is cut, NUL-terminated, and the size returned; empty fails.
 std::string g_programPath;
 DWORD WINAPI SeamModuleFileName(HMODULE, LPSTR buffer, DWORD size) {
     const DWORD n = std::min<DWORD>(static_cast<DWORD>(g_programPath.size()), size - 1);
@@ -80,8 +74,7 @@ DWORD WINAPI SeamModuleFileName(HMODULE, LPSTR buffer, DWORD size) {
 }
 
 std::string ToolbarValue(const char* name) {  // empty when missing
-    const std::string bytes = Raw(name, kToolbar);
-    return bytes.substr(0, bytes.find('\0'));
+    return Raw(name, kToolbar).c_str();
 }
 
 struct StartUp : ::testing::Test {
@@ -96,16 +89,15 @@ struct StartUp : ::testing::Test {
 
 }  // namespace
 
-TEST_F(Registry, WritesTheTrimmedDefaultWithItsNulAndReadsWholeWhatIsThere) {
+TEST_F(Registry, WritesDefaultReadsWhole) {
     // The system adds a NUL its caller left out, except after an empty text.
     EXPECT_EQ(regstring(kLocalMachine, kKey, "Name", "  Yes "), "  Yes ");
     EXPECT_EQ(regstring(kLocalMachine, kKey, "Blank", "  "), "  ");
     EXPECT_EQ(Raw("Name") + Raw("Blank"), std::string("Yes\0\0", 5));
-
     // Existing values, however long or stored, are read whole and never changed.
     const std::string longText = std::string(4999, 'x') + "z";
     const DWORD number = 7;
-    Put("Long", REG_SZ, longText.c_str(), static_cast<DWORD>(longText.size() + 1));
+    Put("Long", REG_SZ, longText.c_str(), 5001);
     Put("NoNul", REG_SZ, "07", 1);  // stored without its terminator
     Put("Number", REG_DWORD, &number, sizeof number);
     EXPECT_EQ(regstring(kLocalMachine, kKey, "Long", "d"), longText);
@@ -114,7 +106,7 @@ TEST_F(Registry, WritesTheTrimmedDefaultWithItsNulAndReadsWholeWhatIsThere) {
     EXPECT_EQ(Raw("Number"), std::string(reinterpret_cast<const char*>(&number), 4));
 }
 
-TEST_F(Registry, WithoutAccessGivesTheDefaultAndNeverCreatesOverAnUnreadableKey) {
+TEST_F(Registry, DeniedKeyGivesDefault) {
     Put("7", REG_SZ, "1", 2);
     WINAPI32::Api.OpenKeyEx = &DeniedOpen;
     EXPECT_EQ(regstring(kLocalMachine, kKey, "7", "0"), "0");
@@ -122,7 +114,7 @@ TEST_F(Registry, WithoutAccessGivesTheDefaultAndNeverCreatesOverAnUnreadableKey)
     EXPECT_FALSE(WINAPI32::EnumKeyValues(kLocalMachine, kKey).has_value());
 }
 
-TEST_F(Registry, ListsEveryNameHoweverLongOrNoneAfterAnErrorAndDeletesOnlyTheNamedOne) {
+TEST_F(Registry, ListsAllOrNone) {
     const std::string longName(3000, 'n');
     for (const std::string& name : {std::string("7"), std::string("abc"), longName}) {
         Put(name, REG_SZ, "0", 2);
@@ -138,7 +130,7 @@ TEST_F(Registry, ListsEveryNameHoweverLongOrNoneAfterAnErrorAndDeletesOnlyTheNam
     EXPECT_FALSE(WINAPI32::EnumKeyValues(kLocalMachine, kKey).has_value());
 }
 
-TEST_F(StartUp, DeniedAccessEndsOnlyACopyWhoseMutexIsDenied) {
+TEST_F(StartUp, DeniedMutexEndsTheCopy) {
     testing_windows::ThreadWindow frame("IEFrame", "open at start");
     // A copy started beside an elevated one may not open its mutex: it ends as beside any copy.
     const testing_windows::Seam denied(Module1::CreateInstanceMutex, &DeniedMutex);
@@ -146,7 +138,7 @@ TEST_F(StartUp, DeniedAccessEndsOnlyACopyWhoseMutexIsDenied) {
     EXPECT_FALSE(WINAPI32::EnumKeyValues(kLocalMachine, state::kInstancesKey, KEY_WOW64_64KEY));
 }
 
-TEST_F(StartUp, TheToolbarButtonTakesThePathWholeAtAnyLengthAndNeverCut) {
+TEST_F(StartUp, ToolbarPathNeverCut) {
     const std::string exe =
         "C:\\" + std::string(150, 'a') + "\\" + std::string(150, 'b') + "\\tamewin.EXE";
     g_programPath = exe.substr(0, exe.size() - 3) + "exe";
@@ -154,7 +146,6 @@ TEST_F(StartUp, TheToolbarButtonTakesThePathWholeAtAnyLengthAndNeverCut) {
     clstamewin app;
     EXPECT_EQ(ToolbarValue("Exec"), exe);
     EXPECT_EQ(ToolbarValue("Icon") + ToolbarValue("HotIcon"), exe + ",103" + exe + ",104");
-
     g_programPath.clear();  // the system gives no path: none rather than a cut one
     ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kToolbar);
     app.RegisterToolbarButton();

@@ -19,8 +19,7 @@ const std::string kProgramKey = "Software\\Corvanta\\VIVurazoru";
 const std::string kApproved =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\";
 
-// As the system answers an unelevated remover: the program's key under the machine's will not
-// open for deleting.
+// As for an unelevated remover: the program's machine key will not open for deleting.
 LSTATUS WINAPI MachineDenied(HKEY root, LPCSTR path, DWORD options, REGSAM access, PHKEY key) {
     return root == HKEY_LOCAL_MACHINE && path == kProgramKey
                ? ERROR_ACCESS_DENIED

@@ -1,5 +1,4 @@
-// Run-time errors, the procedure trace and the error handler, against viewer windows on threads of
-// their own (as a viewer program's would be) and the message box's seam.
+// Run-time errors, the procedure trace and the error handler, against viewer windows.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -28,8 +27,7 @@ constexpr char kViewer[] = "Tamewin Trace";
 
 using Viewer = testing_windows::ThreadWindow;
 
-// Whether `line` is the entry or exit line `body` ("->\tModule1 : Sub Main") with that sequence
-// field, a time of five or more digits, a full stop and three decimals, and no note.
+// Whether `line` is the line `body` ("->\tModule1 : Sub Main") of that sequence, time 12345.678.
 bool IsLine(const std::string& line, const std::string& sequence, const std::string& body) {
     return std::regex_match(line, std::regex(R"(\[tamewin_tests\] \[)" + sequence +
                                              R"(\] \[\d{5,}\.\d{3}\] )" + body + " : \r\n"));
@@ -44,8 +42,7 @@ void Sample() {
     Traced("Module1", "Function Sample");
 }
 
-// A traced function with four numbered lines that records in `ran` the lines it runs; line 20
-// raises the first `fails` times it runs. Returns 1 at its end, -1 (its neutral result) when left.
+// Lines 10 to 40, noted in `ran`; line 20 raises its first `fails` times. 1 at its end, else -1.
 int32_t Failing(
     std::vector<int32_t>& ran, int fails,
     const std::function<void()>& raise = [] { throw RuntimeError(13, "Type mismatch"); }) {
@@ -69,9 +66,7 @@ class Trace : public ::testing::Test {
         current_ = this;
     }
     void TearDown() override { modTrace::TraceState = {}; }
-
-    // The message box: records the call, and how many lines the viewer had by then, and gives
-    // the next scripted answer; without one, Abort.
+    // Notes the box and the viewer's lines by then; gives the next answer, else Abort.
     static int WINAPI Box(HWND, LPCSTR text, LPCSTR title, UINT style) {
         current_->boxes_.push_back(text);
         current_->linesAtBox_ = current_->viewer_ ? current_->viewer_->texts().size() : 0;
@@ -85,7 +80,6 @@ class Trace : public ::testing::Test {
         }
         return answer;
     }
-
     const testing_windows::Seam<modTrace::MessageBoxFn> box_{modTrace::ShowMessageBox, &Trace::Box};
     std::deque<int> answers_;
     std::vector<std::string> boxes_;
@@ -102,7 +96,6 @@ TEST_F(Trace, LinesNumberedAndIndentedWithAFullStop) {
     const std::string cLocale = std::setlocale(LC_ALL, nullptr);
     ::SetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, ",");
     EXPECT_NE(std::setlocale(LC_ALL, "German_Germany.1252"), nullptr);
-
     modTrace::TraceExit("Module1", "Function StripNulls", "");  // without entry: depth stays 0
     Traced("Module1", "Sub Main", [] {
         Traced("WINAPI32", "Function RegCreateString",
@@ -115,7 +108,6 @@ TEST_F(Trace, LinesNumberedAndIndentedWithAFullStop) {
     EXPECT_EQ(modTrace::FormatElapsed(0xFFFFFFFF), "4294967.295");
     std::setlocale(LC_ALL, cLocale.c_str());
     ::SetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, separator);
-
     char today[16] = {};
     ::GetDateFormatA(LOCALE_USER_DEFAULT, 0, nullptr, "MM'-'dd'-'yyyy", today, sizeof today);
     const std::pair<std::string, std::string> expected[] = {
@@ -175,7 +167,6 @@ TEST_F(Trace, HungViewerSkippedForASecond) {
         EXPECT_TRUE(modTrace::TraceState.ViewerStalled);
         EXPECT_EQ(modTrace::TraceState.StalledSince, stalled);
         viewer.Release();
-
         modTrace::TraceState.StalledSince = ::GetTickCount();  // still within the second
         Sample();
         EXPECT_EQ(viewer.texts().size(), 3u);
@@ -240,7 +231,6 @@ TEST_F(Trace, ErrorLineBeforeTheBox) {
         return int32_t{1};
     };
     EXPECT_EQ(modTrace::Traced("Module1", "Function EnumWinProc", int32_t{-1}, body), 1);
-
     const std::vector<std::string> lines = viewer.texts();
     ASSERT_EQ(lines.size(), 6u);
     EXPECT_EQ(lines[3],

@@ -1,5 +1,4 @@
-// The trace viewer program, tametrace.exe (built in the folder above the tests' own), run as
-// another process; how it logs a traced program's lines is shown end to end by test_trace.py.
+// The trace viewer program, tametrace.exe (in the folder above the tests'), as another process.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -61,7 +60,6 @@ TEST(TameTrace, ReportsOnceKeepsNewestLines) {
             return text.ends_with(ending);
         });
     };
-
     EXPECT_TRUE(send("first\r\n"));
     EXPECT_TRUE(send("second"));  // the line end is added where it is missing
     EXPECT_TRUE(viewEndingWith("first\r\nsecond\r\n")) << text;

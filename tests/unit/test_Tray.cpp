@@ -59,7 +59,6 @@ TEST(ZTray, ButtonReleasesAndTaskbarRestart) {
     }
     PumpUntil([&] { return events.size() >= 2; });
     EXPECT_EQ(events, (std::vector<int16_t>{2, 1}));
-
     // A new taskbar starts without icons; its broadcast reaches the hidden windows.
     ASSERT_TRUE(ShellHasIcon(wanted, NIM_DELETE));
     ::PostMessageA(HWND_BROADCAST, ::RegisterWindowMessageA("TaskbarCreated"), 0, 0);
@@ -72,8 +71,7 @@ TEST(ZTray, ButtonReleasesAndTaskbarRestart) {
 namespace {
 int g_refusals = 0;  // offers the shell still refuses
 int g_offers = 0;
-// Offers after the shell said it took one. A shell that took the icon but did not say so in
-// time (a loaded machine) is rightly offered it again.
+// Offers after the shell said it took one (one it took without saying so is offered again).
 int g_offersAfterTaken = 0;
 bool g_taken = false;
 BOOL WINAPI BusyShell(DWORD message, PNOTIFYICONDATAA data) {

@@ -78,7 +78,7 @@ class TrayCommands : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(TrayCommands, OnOffAndTheMakersItemSwitchHooksAndPresentation) {
+TEST_F(TrayCommands, OnOffAndWebLinkPresentation) {
     // The page opens with blocking off, the mouse hook kept; one that cannot open changes nothing.
     for (INT_PTR result : {INT_PTR{SE_ERR_NOASSOC}, INT_PTR{42}}) {
         form.MenuCommand("On");
@@ -98,7 +98,7 @@ TEST_F(TrayCommands, OnOffAndTheMakersItemSwitchHooksAndPresentation) {
     ExpectState(false, false, "IE Tamewin Disabled");
 }
 
-TEST_F(TrayCommands, TheMenuPaintsItsSideBarForTheDpiItOpensAt) {
+TEST_F(TrayCommands, SideBarFollowsMenuDpi) {
     static UINT monitorDpi = 96;
     const Seam dpi(controls::PopupMenu::MonitorDpi, [](HMONITOR) { return monitorDpi; });
     for (auto [dpi, repainted] : {std::pair{144u, true}, {144u, false}, {96u, true}}) {
@@ -119,12 +119,11 @@ TEST_F(TrayCommands, TheMenuPaintsItsSideBarForTheDpiItOpensAt) {
     }
 }
 
-TEST_F(TrayCommands, OnlyAMenuCancelledInPlaceGivesTheFocusBackToTheNotificationArea) {
+TEST_F(TrayCommands, FocusBackOnlyIfCancelledInPlace) {
     const Seam shell(controls::ZTray::ShellNotifyIcon, &RecordShell);
     testing_windows::ThreadWindow other("TamewinTestOther", "Another program");
     other.Place(300, 300, 200, 100);
-    // Cancelled with this program still in front (as by Esc), then by a click into another
-    // program's window, which took the foreground and the focus.
+    // Cancelled in place (as by Esc), then by a click that gave another program the focus.
     for (bool clickedElsewhere : {false, true}) {
         g_shellCalls.clear();
         if (clickedElsewhere) {
@@ -137,7 +136,7 @@ TEST_F(TrayCommands, OnlyAMenuCancelledInPlaceGivesTheFocusBackToTheNotification
     EXPECT_EQ(::GetForegroundWindow(), other.hwnd());
 }
 
-TEST_F(TrayCommands, RefusedClosesAndFailedStepsAreTraceLines) {
+TEST_F(TrayCommands, RefusalsAreTraceLines) {
     testing_windows::ThreadWindow viewer("TamewinTestViewer", "Tamewin Trace");
     modTrace::TraceState = {};
     const Seam refused(ui::frmmain::PostClose, &testing_windows::RefusedPost);
@@ -151,7 +150,7 @@ TEST_F(TrayCommands, RefusedClosesAndFailedStepsAreTraceLines) {
     modTrace::TraceState = {};
 }
 
-TEST_F(TrayCommands, WithoutTheMenuOfAFailedLoadTheIconStillTellsTheState) {
+TEST_F(TrayCommands, FailedLoadIconTellsState) {
     ui::frmmain failed{state};  // no window, no menu
     failed.MenuCommand("On");
     EXPECT_FALSE(RightClickTheIcon(failed));
@@ -159,7 +158,7 @@ TEST_F(TrayCommands, WithoutTheMenuOfAFailedLoadTheIconStillTellsTheState) {
     EXPECT_EQ(failed.ZTray1.ImageNumber(), 4);
 }
 
-TEST_F(TrayCommands, ShellOpenFailuresGiveTheirOwnNumberAndMessageAndSuccessClearsThem) {
+TEST_F(TrayCommands, ShellOpenErrorNumbers) {
     mShellExecute::ShellExecuteImpl = &::ShellExecuteA;
     mShellExecute::ShellOpenError error;
     EXPECT_FALSE(mShellExecute::ShellOpen("C:\\tamewin-missing.txt", SW_SHOWDEFAULT, "", "", "open",
@@ -187,7 +186,7 @@ HRESULT WINAPI NoShellWindows(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID*) {
     return REGDB_E_CLASSNOTREG;
 }
 
-TEST(ShellOpen, AnElevatedCopyHasTheDesktopsShellOpenItOrOpensNothing) {
+TEST(ShellOpen, ElevatedOpensThroughDesktopShell) {
     const Seam shell(mShellExecute::ShellExecuteImpl, &RecordOpen);
     const Seam elevated(mShellExecute::RunsElevated, [] { return true; });
     g_opened.clear();
@@ -201,8 +200,7 @@ TEST(ShellOpen, AnElevatedCopyHasTheDesktopsShellOpenItOrOpensNothing) {
     EXPECT_TRUE(testing_windows::PumpUntil(
         [&] { return ::GetFileAttributesA(mark.c_str()) != INVALID_FILE_ATTRIBUTES; }));
     ::DeleteFileA(mark.c_str());
-    // A desktop whose shell keeps no list of windows (another shell than Explorer): nothing
-    // opens, and the trace says why.
+    // A shell that keeps no list of windows (not Explorer): nothing opens; the trace says why.
     testing_windows::ThreadWindow viewer("TamewinTestViewer", "Tamewin Trace");
     modTrace::TraceState = {};
     const Seam noList(DesktopShell::CreateInstance, &NoShellWindows);

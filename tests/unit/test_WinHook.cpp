@@ -1,5 +1,4 @@
-// The window-hook control on real windows and input: windows of other threads, the hook library
-// called as the system calls it, clicks made with SendInput.
+// The window-hook control with other threads' windows, the hook library and SendInput clicks.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -70,7 +69,6 @@ class WinHookTest : public ::testing::Test {
         standard_.WindowActivated = [this](HWND hwnd) { activated_.push_back(hwnd); };
         mouse_.MouseEvent = [this](int32_t x, int32_t y) { presses_.push_back({x, y}); };
     }
-
     using Points = std::vector<std::pair<int32_t, int32_t>>;
     std::vector<HWND> activated_;
     Points presses_;
@@ -96,7 +94,6 @@ TEST_F(WinHookTest, RaisesEachActivationOnce) {
     library.CallWnd(FakeWindow(1), WM_ACTIVATE, MAKEWPARAM(WA_CLICKACTIVE, TRUE));
     Pump(0);  // the library posts to this thread's window at once
     EXPECT_EQ(activated_, (std::vector{FakeWindow(1), FakeWindow(3), FakeWindow(1)}));
-
     // Switching off drops what is not yet raised, but keeps the quit request.
     activated_.clear();
     library.Cbt(HCBT_ACTIVATE, FakeWindow(7));
@@ -123,7 +120,6 @@ TEST_F(WinHookTest, SoleListenerOfReadOnlyBlock) {
     EXPECT_EQ(channel->receiver, mine);
     EXPECT_EQ(channel->owner, static_cast<LONG>(::GetCurrentProcessId()));
     EXPECT_FALSE(OpenBlock(FILE_MAP_WRITE));
-
     WinHook second(HookKind::Standard);
     second.SetHookActive(true);
     EXPECT_TRUE(second.HookActive() && !second.UsesCbtHook()) << "foreground events alone";
@@ -143,9 +139,8 @@ TEST_F(WinHookTest, RightPressesNeverHeld) {
     MouseAt({650, 450}, {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, MOUSEEVENTF_MIDDLEDOWN,
                          MOUSEEVENTF_MIDDLEUP});
     Pump(0);
-    // A right press, held, made from another thread (SendInput waits for the low-level hook)
-    // while this thread, the controls', takes no message until the other program had it: by
-    // then the report must wait here, posted by a hook that did not wait for this thread.
+    // A right press from another thread while this one takes no message: the hook posts its
+    // report without waiting for this thread, before the other program has the press.
     std::thread clicker([] { MouseAt({670, 470}, {MOUSEEVENTF_RIGHTDOWN}); });
     for (const DWORD start = ::GetTickCount();
          other.rightPresses() == 0 && ::GetTickCount() - start < 60000;) {
@@ -161,7 +156,6 @@ TEST_F(WinHookTest, RightPressesNeverHeld) {
                    INT32_MIN);
     Pump(0);
     EXPECT_EQ(presses_, (Points{{670, 470}, {-1234, INT32_MIN}}));
-
     mouse_.SetHookActive(false);
     MouseAt({690, 490}, {MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP});
     // A hook posts before the press goes on to the window under it.
@@ -170,11 +164,8 @@ TEST_F(WinHookTest, RightPressesNeverHeld) {
     EXPECT_EQ(presses_.size(), 2u) << "nothing while off";
 }
 
-// The library where nobody listens, then under a block that another program made first and
-// fills to steer every hooked program: WM_CLOSE to a window of its choice, or the registered
-// message to a receiving window of a process other than the block's maker. The program refuses
-// that block and the library posts nothing. The process plays every part: the block's maker
-// is all that counts, and the program's state is made once per process.
+// The library with no listener, then under a block another program made and filled to steer
+// hooked programs (WM_CLOSE to a victim, or posts to another process): it posts nothing.
 int CallTheLibraryUnderABlockOfAnother() {
     const HookLibrary library;
     const auto callAll = [&] {
