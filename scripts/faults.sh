@@ -19,10 +19,9 @@ else
   git -C "$root" worktree add -q --detach "$tree" HEAD
 fi
 mkdir -p "$tree/build"
-# The worktree's scripts find the Wine prefix template and the emulator where the clone keeps them.
-for shared in qemu-user wineprefix-template-wow64 wineprefix-template-wow64.lock; do
-  [ -e "$root/build/$shared" ] && [ ! -e "$tree/build/$shared" ] && ln -s "$root/build/$shared" "$tree/build/$shared"
-done
+# The worktree's scripts find the emulator where the clone keeps it.
+[ -e "$root/build/qemu-user" ] && [ ! -e "$tree/build/qemu-user" ] &&
+  ln -s "$root/build/qemu-user" "$tree/build/qemu-user"
 cleanup() {
   [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null
   if [ "$keep" = 0 ]; then
@@ -34,7 +33,10 @@ cleanup() {
 trap cleanup EXIT
 # shellcheck source=scripts/xvfb.sh
 source "$root/scripts/xvfb.sh" || exit 1
-export TAMEWIN_WINEPREFIX=$dir/prefix
+# The prefixes of the unit and the end-to-end tests, copies of the clone's template.
+export TAMEWIN_WINEPREFIX=$dir/prefix TAMEWIN_E2E_PREFIX=$dir/e2e-prefix
+"$root/scripts/wine-prefix.sh" "$TAMEWIN_WINEPREFIX" && "$root/scripts/wine-prefix.sh" "$TAMEWIN_E2E_PREFIX" ||
+  exit 1
 log=$dir/log
 missed=0
 build_tree() {

@@ -9,8 +9,6 @@ namespace controls {
 namespace {
 
 // Layout, in pixels at the design DPI.
-constexpr int kIconSize = 16;
-constexpr int kIconPad = 3;      // on each side of the icon or check mark
 constexpr int kTextGap = 4;      // between the icon column and the text
 constexpr int kTextEndPad = 16;  // after the text: room for the submenu arrow the system draws
 constexpr int kRowPad = 3;       // above and below the taller of text and icon

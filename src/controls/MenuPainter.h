@@ -13,6 +13,10 @@ namespace controls {
 
 class MenuPainter {
   public:
+    // The cell of an icon or check mark at the design DPI, and the room on each side of it.
+    static constexpr int kIconSize = 16;
+    static constexpr int kIconPad = 3;
+
     explicit MenuPainter(UINT dpi) : dpi_(dpi) {}
 
     UINT Dpi() const { return dpi_; }

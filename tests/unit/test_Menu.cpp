@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "TestWindows.h"
+#include "controls/MenuPainter.h"
 #include "controls/PopupMenu.h"
 #include "win32/Handles.h"
 
@@ -102,7 +103,8 @@ TEST(PopupMenu, DrawsWhereItemsAre) {
     };
     RECT window{};
     std::vector<RECT> items;                // in the menu window's client area
-    std::vector<std::set<COLORREF>> cells;  // the 16 x 16 cells of On (checked), Off, We&b
+    std::vector<std::set<COLORREF>> cells;  // the icon cells of On (checked), Off, We&b
+    constexpr int kCell = controls::MenuPainter::kIconSize, kPad = controls::MenuPainter::kIconPad;
     auto pixel = [](int x, int y) { return ::GetPixel(win32::WindowDc(OpenMenu()).get(), x, y); };
     const auto read = [&] {
         const HWND open = OpenMenu();
@@ -127,10 +129,10 @@ TEST(PopupMenu, DrawsWhereItemsAre) {
             EXPECT_EQ(pixel(items[0].left, items[0].top + y), RGB(0, y, 200)) << "row " << y;
         }
         for (const RECT& r : {items[1], items[2], items[4]}) {
-            const int top = r.top + (r.bottom - r.top - 16) / 2;
+            const int top = r.top + (r.bottom - r.top - kCell) / 2, left = r.left + kBar + 1 + kPad;
             cells.emplace_back();
-            for (int y = top; y < top + 16; ++y) {
-                for (int x = r.left + kBar + 4; x < r.left + kBar + 20; ++x) {
+            for (int y = top; y < top + kCell; ++y) {
+                for (int x = left; x < left + kCell; ++x) {
                     cells.back().insert(pixel(x, y));
                 }
             }
