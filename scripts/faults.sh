@@ -54,7 +54,10 @@ run_test() {
 # Without a fault every test of the table passes: a test that fails for another reason
 # would pass for a catch.
 build_tree >"$log" 2>&1 || { echo "faults: the worktree does not build (see $log)" >&2; exit 1; }
-tests=$(grep -v '^#' "$root/tests/faults.txt" | cut -d'|' -f3 | tr -d ' ' | sort -u)
+chosen() { [ "$#" -eq 1 ] || [[ " ${*:2} " == *" $1 "* ]]; }
+tests=$(grep -v '^#' "$root/tests/faults.txt" | while IFS='|' read -r id _ test _; do
+  chosen $id "$@" && echo $test
+done | sort -u)
 units=$(grep '^unit:' <<<"$tests" | sed 's/^unit://' | paste -sd:)
 for t in ${units:+unit:$units} $(grep '^e2e:' <<<"$tests"); do
   run_test "$t" >"$log" 2>&1 || { echo "faults: $t fails without a fault (see $log)" >&2; exit 1; }
@@ -64,7 +67,7 @@ while IFS='|' read -r -u 3 id file test from to; do
   id=$(echo $id)
   case "$id" in '' | '#'*) continue ;; esac
   file=$(echo $file) test=$(echo $test)
-  if [ $# -gt 0 ] && [[ " $* " != *" $id "* ]]; then continue; fi
+  chosen "$id" "$@" || continue
   if ! python3 - "$tree/$file" "$from" "$to" <<'PY'
 import sys
 path, old, new = sys.argv[1], sys.argv[2].strip().replace("\\n", "\n"), sys.argv[3].strip().replace("\\n", "\n")
