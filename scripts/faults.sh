@@ -33,10 +33,10 @@ cleanup() {
 trap cleanup EXIT
 # shellcheck source=scripts/xvfb.sh
 source "$root/scripts/xvfb.sh" || exit 1
-# The prefixes of the unit and the end-to-end tests, copies of the clone's template.
-export TAMEWIN_WINEPREFIX=$dir/prefix TAMEWIN_E2E_PREFIX=$dir/e2e-prefix
-"$root/scripts/wine-prefix.sh" "$TAMEWIN_WINEPREFIX" && "$root/scripts/wine-prefix.sh" "$TAMEWIN_E2E_PREFIX" ||
-  exit 1
+# The end-to-end tests' prefix, a copy of the clone's template; the unit tests run in the
+# clone's test prefix.
+export TAMEWIN_E2E_PREFIX=$dir/e2e-prefix
+"$root/scripts/wine.sh" prefix "$TAMEWIN_E2E_PREFIX" || exit 1
 log=$dir/log
 missed=0
 build_tree() {
@@ -46,9 +46,9 @@ build_tree() {
 }
 run_test() {
   case "$1" in
-    unit:*) timeout 900 "$tree/scripts/wine-exec.sh" x86_64 "$build/tests/tamewin_tests.exe" \
+    unit:*) timeout 900 "$root/scripts/wine.sh" exec x86_64 "$build/tests/tamewin_tests.exe" \
               --gtest_brief=1 "--gtest_filter=${1#unit:}" ;;
-    e2e:*) "$tree/scripts/wine-env.sh" x86_64 ctest --test-dir "$build" -R "^e2e_${1#e2e:}\$" ;;
+    e2e:*) "$root/scripts/wine.sh" run x86_64 ctest --test-dir "$build" -R "^e2e_${1#e2e:}\$" ;;
   esac </dev/null
 }
 # Without a fault every test of the table passes: a test that fails for another reason
