@@ -5,6 +5,8 @@
 # in one namespace, and every process it started ends with it.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+# Without an X server every window the unit tests make fails, far from the cause.
+[ -n "${DISPLAY:-}" ] || { echo "test-wine8: DISPLAY must name an X server" >&2; exit 2; }
 # Again through the driver, unless already there (--in-mode).
 [ "${1:-}" = --in-mode ] || exec "$root/scripts/wine.sh" run bash "$0" --in-mode
 
