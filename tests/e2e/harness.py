@@ -1,6 +1,7 @@
 """End-to-end harness: the real tamewin.exe under Wine on a private Xvfb display, in a Wine
 virtual desktop with a taskbar, beside Wine's own Internet Explorer. A session ends every process
 it started (its Xvfb, its prefix's wineserver), also when a test fails."""
+import functools
 import os
 import signal
 import subprocess
@@ -41,19 +42,25 @@ WM_CLOSE = 0x0010
 WINE64 = "/usr/lib/wine/wine64" if WOW64 and WINE_VERSION == 8 else "wine"
 
 
-def wine(program, *args, prefix=PREFIX):
-    """The command line that runs program (a path here, a Windows path, or a builtin's name)."""
-    path = str(program)
-    if path[1:3] == ":\\":
-        path = prefix / "drive_c" / path[3:].replace("\\", "/")
+@functools.cache
+def loader(path):
+    """The loader for the program file at path: its PE header names its machine. The probe runs
+    hundreds of times in a file, so each file is read once."""
     try:
         with open(path, "rb") as f:
             head = f.read(1024)
         pe = int.from_bytes(head[0x3C:0x40], "little")
-        loader = WINE64 if head[pe + 4:pe + 6] == b"\x64\x86" else "wine"
+        return WINE64 if head[pe + 4:pe + 6] == b"\x64\x86" else "wine"
     except (OSError, ValueError):
-        loader = "wine"
-    return [loader, str(program), *map(str, args)]
+        return "wine"  # a builtin's name
+
+
+def wine(program, *args, prefix=PREFIX):
+    """The command line that runs program (a path here, a Windows path, or a builtin's name)."""
+    path = str(program)
+    if path[1:3] == ":\\":
+        path = str(prefix / "drive_c" / path[3:].replace("\\", "/"))
+    return [loader(path), str(program), *map(str, args)]
 
 
 def windows_path(path):
