@@ -39,7 +39,7 @@ for arch in "${archs[@]}"; do
   rm -f "$msi"
   # wixl takes the files' paths only relative to the working folder.
   (cd "$root" && wixl -a "$msiarch" -o "$msi" -D Version="$v" -D Win64="$win64" \
-     -D Other="$other" -D ProgramFilesFolder="$pf" -D BinDir="build/$arch" -D SourceDir=. \
+     -D Other="$other" -D ProgramFilesFolder="$pf" -D BinDir="build/$arch" \
      packaging/tamewin.wxs)
   # What wixl cannot say. The logon feature's condition (see the .wxs), with STARTATLOGON
   # among the properties that pass to an elevated install. A package of the same version
