@@ -27,19 +27,14 @@ constexpr COLORREF kRed = RGB(255, 0, 0);
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr COLORREF kGrey = RGB(128, 128, 128);
 
-// The form's design is in twips: left, top, width, height.
-struct TwipRect {
-    int left, top, width, height;
-};
+using TwipRect = frmAbout::TwipRect;
 
 constexpr int kClientWidth = 5700;
 constexpr int kClientHeight = 3225;
 constexpr TwipRect kImage2{0, 0, 5760, 3240};  // background picture, stretched
 constexpr TwipRect kImage1{120, 120, 1920, 1920};
-constexpr TwipRect kCmdOK{4080, 2400, 1260, 465};
 constexpr int kLine1Y = 2280;
 constexpr int kLine1Right = 5400;
-constexpr int kButtonFontSize = 825;  // hundredths of a point
 
 struct LabelDesign {
     TwipRect place;
@@ -52,10 +47,10 @@ struct LabelDesign {
 
 // In the order of frmAbout::Label.
 constexpr LabelDesign kLabels[] = {
-    {{2355, 120, 2745, 330}, 1425, false, false, kWhite, DT_CENTER},  // Label1
-    {{3165, 720, 1155, 240}, 975, true, false, kWhite, DT_CENTER},    // lblTitle
-    {{2160, 1320, 3570, 195}, 825, true, false, kWhite, DT_LEFT},     // lblVersion
-    {{2520, 1680, 2775, 375}, 975, true, true, kRed, DT_LEFT},        // lbllink
+    {{2355, 120, 2745, 330}, 1425, false, false, kWhite, DT_CENTER},             // Label1
+    {{3165, 720, 1155, 240}, 975, true, false, kWhite, DT_CENTER},               // lblTitle
+    {{2160, 1320, 3570, 195}, 825, true, false, kWhite, DT_LEFT},                // lblVersion
+    {frmAbout::kLinkPlace, frmAbout::kLinkFontSize, true, true, kRed, DT_LEFT},  // lbllink
 };
 
 // The link shows the address as people write it, without the scheme and the closing slash;
@@ -225,7 +220,7 @@ void frmAbout::Layout(UINT dpi) {
         const LabelDesign& label = kLabels[i];
         labelFonts[i] = MakeArial(label.size, label.bold, label.underline, dpi);
     }
-    win32::Font buttonFont = MakeArial(kButtonFontSize, false, false, dpi);
+    win32::Font buttonFont = MakeArial(frmAbout::kButtonFontSize, false, false, dpi);
     // The controls are given the new fonts before the old ones are deleted.
     const auto place = [dpi](HWND control, const TwipRect& twips, const win32::Font& font) {
         const RECT r = ToPixels(twips, dpi);
@@ -233,7 +228,7 @@ void frmAbout::Layout(UINT dpi) {
                        SWP_NOZORDER | SWP_NOACTIVATE);
         ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
     };
-    place(cmdOK_, kCmdOK, buttonFont);
+    place(cmdOK_, frmAbout::kCmdOK, buttonFont);
     if (link_ != nullptr) {
         place(link_, kLabels[lbllink].place, labelFonts[lbllink]);
     }

@@ -41,6 +41,15 @@ class frmAbout : public win32::WindowBase {
     using WindowDpiFn = UINT (*)(HWND window);
     static WindowDpiFn WindowDpi;
 
+    // The design is in twips (left, top, width, height), font sizes in hundredths of a point.
+    struct TwipRect {
+        int left, top, width, height;
+    };
+    static constexpr TwipRect kCmdOK{4080, 2400, 1260, 465};
+    static constexpr int kButtonFontSize = 825;
+    static constexpr TwipRect kLinkPlace{2520, 1680, 2775, 375};
+    static constexpr int kLinkFontSize = 975;
+
   protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 

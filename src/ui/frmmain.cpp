@@ -18,17 +18,12 @@
 namespace ui {
 
 namespace {
-constexpr int16_t kImageOn = 3;
-constexpr int16_t kImageOff = 4;
-constexpr int32_t kItemOn = 2;
-constexpr int32_t kItemOff = 3;
 constexpr int32_t kWebLinkData = -32768;  // item data of a menu item whose key is a web address
 constexpr int32_t kWebIcon = 38;
 constexpr int kMenuIconCount = 43;
 constexpr int32_t kShowDefault = 10;            // SW_SHOWDEFAULT
 constexpr uint32_t kSideBarStartColor = 13209;  // 0x003399: red 0x99, green 0x33, blue 0
 constexpr uint32_t kSideBarEndColor = 0;
-constexpr double kSideBarWidthTwips = 255;
 constexpr double kSideBarFontPoints = 9.75;
 
 std::vector<WORD> MenuIconIds() {

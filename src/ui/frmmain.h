@@ -61,6 +61,12 @@ class frmmain : public win32::WindowBase {
     static constexpr std::string_view kToolTipOff = "Ie Tamewin Disabled";  // also the maker's item
     // Blocking off without the Off command: the system refused the hook, or the About link.
     static constexpr std::string_view kToolTipNotBlocking = "IE Tamewin Disabled";
+    // The tray's images for blocking on and off, and the menu's On and Off items.
+    static constexpr int16_t kImageOn = 3;
+    static constexpr int16_t kImageOff = 4;
+    static constexpr int32_t kItemOn = 2;
+    static constexpr int32_t kItemOff = 3;
+    static constexpr double kSideBarWidthTwips = 255;
 
     // What blocking is switched to: the activation hook that closes pop-ups, the mouse hook
     // that places the menu, and what the menu's check marks and the tray show.

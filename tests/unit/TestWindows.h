@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -13,13 +14,27 @@
 #include <utility>
 #include <vector>
 
+#include "diagnostics/RuntimeError.h"
 #include "win32/Handles.h"
 
 namespace testing_windows {
 
 // Pumps messages until done() or `ms` ms (only to keep a failing test from hanging); done().
-bool PumpUntil(const std::function<bool()>& done, DWORD ms = 60000);
-// Pumps this thread's messages for `ms` milliseconds.
+inline bool PumpUntil(const std::function<bool()>& done, DWORD ms = 60000) {
+    for (const DWORD start = ::GetTickCount();;) {
+        for (MSG msg; ::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+        if (done()) {
+            return true;
+        }
+        if (::GetTickCount() - start >= ms) {
+            return false;
+        }
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
+}
 inline void Pump(DWORD ms) {
     PumpUntil([] { return false; }, ms);
 }
@@ -45,17 +60,34 @@ inline HWND FakeWindow(int n) {
 }
 
 // A post refused as a window of higher integrity refuses it (UIPI): access denied.
-BOOL WINAPI RefusedPost(HWND, UINT, WPARAM, LPARAM);
+inline BOOL WINAPI RefusedPost(HWND, UINT, WPARAM, LPARAM) {
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+}
 
 // The number of the run-time error that the step raises; 0 when it raises none.
-int32_t ErrorOf(const std::function<void()>& step);
+inline int32_t ErrorOf(const std::function<void()>& step) try {
+    step();
+    return 0;
+} catch (const diagnostics::RuntimeError& e) {
+    return e.number();
+}
 
 // A top-level window on a thread of its own. Counts (and ignores) WM_CLOSE, registered
 // messages, WM_NULL and right presses; like a trace viewer it keeps the texts it is sent.
 class ThreadWindow {
   public:
-    ThreadWindow(const std::string& className, const std::string& title);
-    ~ThreadWindow();
+    ThreadWindow(const std::string& className, const std::string& title)
+        : thread_(&ThreadWindow::Run, this, className, title) {
+        while (threadId_ == 0) {
+            ::Sleep(1);
+        }
+    }
+    ~ThreadWindow() {
+        Release();
+        ::PostThreadMessageA(threadId_, WM_QUIT, 0, 0);
+        thread_.join();
+    }
     ThreadWindow(const ThreadWindow&) = delete;
     ThreadWindow& operator=(const ThreadWindow&) = delete;
     HWND hwnd() const { return hwnd_; }
@@ -79,12 +111,50 @@ class ThreadWindow {
 
   private:
     static constexpr UINT kHold = WM_APP + 10;
-    static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
-    void Run(std::string className, std::string title);
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+        auto* self = reinterpret_cast<ThreadWindow*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+        if (msg == WM_NCCREATE) {
+            auto* cs = reinterpret_cast<CREATESTRUCTA*>(lParam);
+            ::SetWindowLongPtrA(hwnd, GWLP_USERDATA,
+                                reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
+        } else if (self == nullptr) {
+        } else if (msg == WM_CLOSE) {
+            ++self->closes_;
+            self->paramsOne_ = self->paramsOne_ && wParam == 1 && lParam == 1;
+            return 0;
+        } else if (msg >= 0xC000 && msg <= 0xFFFF) {
+            ++self->registered_;
+        } else if (msg == WM_NULL) {
+            ++self->nulls_;
+        } else if (msg == WM_RBUTTONDOWN) {
+            ++self->rightPresses_;
+        } else if (msg == WM_SETTEXT) {
+            const char* text = reinterpret_cast<const char*>(lParam);
+            std::lock_guard<std::mutex> lock(self->textsMutex_);
+            self->texts_.emplace_back(text, ::strnlen(text, wParam));  // as long as its sender says
+            return TRUE;
+        } else if (msg == kHold) {
+            ::WaitForSingleObject(self->release_.get(), INFINITE);
+            return 0;
+        }
+        return ::DefWindowProcA(hwnd, msg, wParam, lParam);
+    }
+    void Run(std::string className, std::string title) {
+        const HINSTANCE instance = ::GetModuleHandleA(nullptr);
+        const WNDCLASSA wc{0, &Proc, 0, 0, instance, {}, {}, {}, {}, className.c_str()};
+        ::RegisterClassA(&wc);  // fails harmlessly where the class is registered already
+        HWND hwnd = ::CreateWindowExA(0, className.c_str(), title.c_str(), WS_POPUP, 0, 0, 10, 10,
+                                      nullptr, nullptr, instance, this);
+        hwnd_ = hwnd;
+        threadId_ = ::GetCurrentThreadId();
+        for (MSG msg; ::GetMessageA(&msg, nullptr, 0, 0) > 0;) {
+            ::DispatchMessageA(&msg);
+        }
+        ::DestroyWindow(hwnd);
+    }
     win32::Handle release_{::CreateEventA(nullptr, TRUE, FALSE, nullptr)};
     mutable std::mutex textsMutex_;
     std::vector<std::string> texts_;
-    std::thread thread_;
     std::atomic<HWND> hwnd_{nullptr};
     std::atomic<DWORD> threadId_{0};
     std::atomic<int> closes_{0};
@@ -92,6 +162,7 @@ class ThreadWindow {
     std::atomic<int> registered_{0};
     std::atomic<int> nulls_{0};
     std::atomic<int> rightPresses_{0};
+    std::thread thread_;  // last: started once the members it uses are made
 };
 
 }  // namespace testing_windows

@@ -10,7 +10,6 @@
 
 #include "TestWindows.h"
 #include "registry/WINAPI32.h"
-#include "startup/Module1.h"
 #include "startup/clstamewin.h"
 #include "ui/frmmain.h"
 #include "win32/Handles.h"
@@ -58,12 +57,6 @@ struct Registry : ::testing::Test {
 
 constexpr const char* kToolbar = clstamewin::kToolbarKey;
 
-// What a standard user meets beside an elevated copy.
-HANDLE WINAPI DeniedMutex(LPSECURITY_ATTRIBUTES, BOOL, LPCSTR) {
-    ::SetLastError(ERROR_ACCESS_DENIED);
-    return nullptr;
-}
-
 // As the system: a path too long is cut, NUL-terminated, and the size returned; empty fails.
 std::string g_programPath;
 DWORD WINAPI SeamModuleFileName(HMODULE, LPSTR buffer, DWORD size) {
@@ -80,7 +73,6 @@ std::string ToolbarValue(const char* name) {  // empty when missing
 struct StartUp : ::testing::Test {
     void SetUp() override { TearDown(); }
     void TearDown() override {
-        Module1::EndProgram();  // a copy that should not have started
         ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, state::kInstancesKey, KEY_WOW64_64KEY, 0);
         ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kToolbar, KEY_WOW64_64KEY, 0);
         ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kToolbar, KEY_WOW64_32KEY, 0);
@@ -128,14 +120,6 @@ TEST_F(Registry, ListsAllOrNone) {
     // Half a register would leave the frames named in the other half unprotected.
     g_atIndex1 = ERROR_NOT_ENOUGH_MEMORY;
     EXPECT_FALSE(WINAPI32::EnumKeyValues(kLocalMachine, kKey).has_value());
-}
-
-TEST_F(StartUp, DeniedMutexEndsTheCopy) {
-    testing_windows::ThreadWindow frame("IEFrame", "open at start");
-    // A copy started beside an elevated one may not open its mutex: it ends as beside any copy.
-    const testing_windows::Seam denied(Module1::CreateInstanceMutex, &DeniedMutex);
-    EXPECT_FALSE(Module1::Main());
-    EXPECT_FALSE(WINAPI32::EnumKeyValues(kLocalMachine, state::kInstancesKey, KEY_WOW64_64KEY));
 }
 
 TEST_F(StartUp, ToolbarPathNeverCut) {

@@ -10,7 +10,6 @@
 #include "TestWindows.h"
 #include "diagnostics/RuntimeError.h"
 #include "diagnostics/modTrace.h"
-#include "ui/DesktopShell.h"
 #include "ui/Maker.h"
 #include "ui/frmmain.h"
 #include "ui/mShellExecute.h"
@@ -64,11 +63,14 @@ class TrayCommands : public ::testing::Test {
     // As most users run it; Wine runs elevated.
     const Seam<mShellExecute::RunsElevatedFn> unelevated_{mShellExecute::RunsElevated, &Unelevated};
     // The activation hook, the mouse hook, and blocking as the menu and the tray show it.
-    void ExpectState(bool hook1, bool hook2, const char* toolTip) {
+    void ExpectState(bool hook1, bool hook2, std::string_view toolTip) {
         EXPECT_EQ(form.WinHook1.HookActive(), hook1);
         EXPECT_EQ(form.WinHook2.HookActive(), hook2);
-        EXPECT_EQ(form.m_cMenu->ItemChecked(2) - form.m_cMenu->ItemChecked(3), hook1 ? 1 : -1);
-        EXPECT_EQ(form.ZTray1.ImageNumber(), hook1 ? 3 : 4);
+        EXPECT_EQ(form.m_cMenu->ItemChecked(ui::frmmain::kItemOn) -
+                      form.m_cMenu->ItemChecked(ui::frmmain::kItemOff),
+                  hook1 ? 1 : -1);
+        EXPECT_EQ(form.ZTray1.ImageNumber(),
+                  hook1 ? ui::frmmain::kImageOn : ui::frmmain::kImageOff);
         EXPECT_EQ(form.ZTray1.ToolTipText(), toolTip);
     }
     state::ProgramState state;
@@ -82,20 +84,20 @@ TEST_F(TrayCommands, OnOffAndWebLinkPresentation) {
     // The page opens with blocking off, the mouse hook kept; one that cannot open changes nothing.
     for (INT_PTR result : {INT_PTR{SE_ERR_NOASSOC}, INT_PTR{42}}) {
         form.MenuCommand("On");
-        ExpectState(true, true, "Ie Tamewin Enabled");
+        ExpectState(true, true, ui::frmmain::kToolTipOn);
         g_openResult = result;
         form.OpenWebLink(kMakerWebAddress);
         EXPECT_EQ(g_opened, kMakerWebAddress);
-        ExpectState(false, true, "Ie Tamewin Disabled");
+        ExpectState(false, true, ui::frmmain::kToolTipOff);
     }
     form.MenuCommand("Off");
-    ExpectState(false, false, "Ie Tamewin Disabled");
+    ExpectState(false, false, ui::frmmain::kToolTipOff);
     // The desktop's CBT hook held by another listener, and no foreground events to be had.
     controls::WinHook holder{controls::HookKind::Standard};
     holder.SetHookActive(true);
     const Seam refused(controls::WinHook::SetWinEventHookImpl, &RefusedWinEventHook);
     form.MenuCommand("On");
-    ExpectState(false, false, "IE Tamewin Disabled");
+    ExpectState(false, false, ui::frmmain::kToolTipNotBlocking);
 }
 
 TEST_F(TrayCommands, SideBarFollowsMenuDpi) {
@@ -111,7 +113,9 @@ TEST_F(TrayCommands, SideBarFollowsMenuDpi) {
             height += form.m_cMenu->ItemHeight(i);
         }
         EXPECT_EQ(form.picSideBar.HeightPixels(), height) << dpi;
-        EXPECT_EQ(form.picSideBar.WidthPixels(), static_cast<int32_t>(255 * dpi / 1440)) << dpi;
+        EXPECT_EQ(form.picSideBar.WidthPixels(),
+                  static_cast<int32_t>(ui::frmmain::kSideBarWidthTwips * dpi / 1440))
+            << dpi;
         EXPECT_EQ(::GetPixel(form.picSideBar.hDC(), 0, 0) == RGB(1, 2, 3), !repainted) << dpi;
         int icon = 0, unused = 0;  // icons of the menu's size, not stretched ones
         ::ImageList_GetIconSize(form.m_cMenu->ImageSource(), &icon, &unused);
@@ -150,14 +154,6 @@ TEST_F(TrayCommands, RefusalsAreTraceLines) {
     modTrace::TraceState = {};
 }
 
-TEST_F(TrayCommands, FailedLoadIconTellsState) {
-    ui::frmmain failed{state};  // no window, no menu
-    failed.MenuCommand("On");
-    EXPECT_FALSE(RightClickTheIcon(failed));
-    failed.lbllink_Click();
-    EXPECT_EQ(failed.ZTray1.ImageNumber(), 4);
-}
-
 TEST_F(TrayCommands, ShellOpenErrorNumbers) {
     mShellExecute::ShellExecuteImpl = &::ShellExecuteA;
     mShellExecute::ShellOpenError error;
@@ -180,35 +176,4 @@ TEST_F(TrayCommands, ShellOpenErrorNumbers) {
     EXPECT_EQ(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK) << "and it is left";
     ::CoUninitialize();
     g_openResult = 42;
-}
-
-HRESULT WINAPI NoShellWindows(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID*) {
-    return REGDB_E_CLASSNOTREG;
-}
-
-TEST(ShellOpen, ElevatedOpensThroughDesktopShell) {
-    const Seam shell(mShellExecute::ShellExecuteImpl, &RecordOpen);
-    const Seam elevated(mShellExecute::RunsElevated, [] { return true; });
-    g_opened.clear();
-    char folder[MAX_PATH];
-    ::GetTempPathA(MAX_PATH, folder);
-    const std::string mark = std::string(folder) + "tamewin-desktop-shell.txt";
-    ::DeleteFileA(mark.c_str());
-    // Explorer starts the program, with the desktop user's rights.
-    EXPECT_TRUE(
-        mShellExecute::ShellOpen("cmd.exe", 1, "/c echo opened>\"" + mark + "\"", "", "open", {}));
-    EXPECT_TRUE(testing_windows::PumpUntil(
-        [&] { return ::GetFileAttributesA(mark.c_str()) != INVALID_FILE_ATTRIBUTES; }));
-    ::DeleteFileA(mark.c_str());
-    // A shell that keeps no list of windows (not Explorer): nothing opens; the trace says why.
-    testing_windows::ThreadWindow viewer("TamewinTestViewer", "Tamewin Trace");
-    modTrace::TraceState = {};
-    const Seam noList(DesktopShell::CreateInstance, &NoShellWindows);
-    mShellExecute::ShellOpenError error;
-    EXPECT_FALSE(mShellExecute::ShellOpen("https://example.com/", 1, "", "", "open", {}, &error));
-    EXPECT_EQ(error.Number, 75);
-    ASSERT_FALSE(viewer.texts().empty());
-    EXPECT_NE(viewer.texts().back().find("runs elevated"), std::string::npos);
-    EXPECT_EQ(g_opened, "") << "never opened with this program's own token";
-    modTrace::TraceState = {};
 }
