@@ -10,6 +10,7 @@
 
 #include "TestWindows.h"
 #include "registry/WINAPI32.h"
+#include "startup/Module1.h"
 #include "startup/clstamewin.h"
 #include "ui/frmmain.h"
 #include "win32/Handles.h"
@@ -56,6 +57,12 @@ struct Registry : ::testing::Test {
 };
 
 constexpr const char* kToolbar = clstamewin::kToolbarKey;
+
+// What a standard user meets beside an elevated copy.
+HANDLE WINAPI DeniedMutex(LPSECURITY_ATTRIBUTES, BOOL, LPCSTR) {
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    return nullptr;
+}
 
 // As the system: a path too long is cut, NUL-terminated, and the size returned; empty fails.
 std::string g_programPath;
@@ -120,6 +127,14 @@ TEST_F(Registry, ListsAllOrNone) {
     // Half a register would leave the frames named in the other half unprotected.
     g_atIndex1 = ERROR_NOT_ENOUGH_MEMORY;
     EXPECT_FALSE(WINAPI32::EnumKeyValues(kLocalMachine, kKey).has_value());
+}
+
+TEST_F(StartUp, DeniedMutexEndsTheCopy) {
+    testing_windows::ThreadWindow frame("IEFrame", "open at start");
+    // A copy started beside an elevated one may not open its mutex: it ends as beside any copy.
+    const testing_windows::Seam denied(Module1::CreateInstanceMutex, &DeniedMutex);
+    EXPECT_FALSE(Module1::Main());
+    EXPECT_FALSE(WINAPI32::EnumKeyValues(kLocalMachine, state::kInstancesKey, KEY_WOW64_64KEY));
 }
 
 TEST_F(StartUp, ToolbarPathNeverCut) {

@@ -32,6 +32,18 @@ bool ShellHasIcon(HWND hwnd, DWORD message = NIM_MODIFY) {
 
 }  // namespace
 
+TEST(CopyToField, KeepsDoubleByteCharactersWhole) {
+    // Shift-JIS: 0x82 0xA0 is one character, of which only the first byte would fit.
+    const std::string text = std::string(126, 'a') + "\x82\xa0" + "b";
+    std::string field(129, '#');
+    controls::CopyToField(text, field.data(), 128, 932);
+    EXPECT_EQ(std::string(field.c_str()), std::string(126, 'a'));
+    // In a single-byte code page the same bytes are two characters and the first one fits.
+    controls::CopyToField(text, field.data(), 128, 1252);
+    EXPECT_EQ(std::string(field.c_str()), std::string(126, 'a') + "\x82");
+    EXPECT_EQ(field[128], '#') << "nothing written past the field";
+}
+
 TEST(ZTray, ButtonReleasesAndTaskbarRestart) {
     std::optional<ZTray> tray(std::in_place, kImages, 3);
     ZTray unwanted(kImages, 4);
