@@ -117,8 +117,11 @@ class ThreadWindow {
             auto* cs = reinterpret_cast<CREATESTRUCTA*>(lParam);
             ::SetWindowLongPtrA(hwnd, GWLP_USERDATA,
                                 reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
-        } else if (self == nullptr) {
-        } else if (msg == WM_CLOSE) {
+        }
+        if (self == nullptr) {  // the messages of creation, before the window knows its object
+            return ::DefWindowProcA(hwnd, msg, wParam, lParam);
+        }
+        if (msg == WM_CLOSE) {
             ++self->closes_;
             self->paramsOne_ = self->paramsOne_ && wParam == 1 && lParam == 1;
             return 0;
