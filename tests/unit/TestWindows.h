@@ -14,7 +14,6 @@
 #include <utility>
 #include <vector>
 
-#include "diagnostics/RuntimeError.h"
 #include "win32/Handles.h"
 
 namespace testing_windows {
@@ -63,14 +62,6 @@ inline HWND FakeWindow(int n) {
 inline BOOL WINAPI RefusedPost(HWND, UINT, WPARAM, LPARAM) {
     ::SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
-}
-
-// The number of the run-time error that the step raises; 0 when it raises none.
-inline int32_t ErrorOf(const std::function<void()>& step) try {
-    step();
-    return 0;
-} catch (const diagnostics::RuntimeError& e) {
-    return e.number();
 }
 
 // A top-level window on a thread of its own. Counts (and ignores) WM_CLOSE, registered

@@ -52,7 +52,10 @@ TEST(PopupRule, ClosesUnrecordedFrames) {
         Names names;
         std::vector<HWND> closed;
     } cases[] = {
-        {"register read", std::vector<std::string>{"abc", "200", "007"}, {W(3), W(4), W(8)}},
+        // 4294967596 is 2^32 + 300: a number too big for a thread id, not thread 300's.
+        {"register read",
+         std::vector<std::string>{"abc", "200", "007", "4294967596"},
+         {W(3), W(4), W(8)}},
         {"no register", std::nullopt, {W(2), W(3), W(4), W(7), W(8)}},
     };
     std::vector<state::FrameThread> start;
