@@ -32,8 +32,6 @@ INSTANCES_KEY = "64:" + INSTANCES
 TOOLBAR_KEY = (r"Software\Microsoft\Internet Explorer\Extensions"
                r"\{CFF32220-C089-11d3-9A6C-00104BD4D490}")
 
-WM_CLOSE = 0x0010
-
 
 # Wine 8's `wine` in the WoW64 mode is its 32-bit loader, which hands a 64-bit program on to
 # start.exe, a 32-bit program that starts it in turn. Under emulation that hand-over now and then
@@ -44,8 +42,7 @@ WINE64 = "/usr/lib/wine/wine64" if WOW64 and WINE_VERSION == 8 else "wine"
 
 @functools.cache
 def loader(path):
-    """The loader for the program file at path: its PE header names its machine. The probe runs
-    hundreds of times in a file, so each file is read once."""
+    """The loader for the program at path, by its PE header's machine; each file read once."""
     try:
         with open(path, "rb") as f:
             head = f.read(1024)
@@ -114,8 +111,8 @@ class Session:
     def __init__(self, prefix=PREFIX, log_pixels=None):
         self.prefix, self.log_pixels = prefix, log_pixels  # the system DPI, where not Wine's own
         self.procs, self.xvfb, self.env = [], None, None
-        self.shots = Path(tempfile.mkdtemp(prefix="tamewin-e2e-"))
-        self.browser_log = self.shots / "browser.log"
+        self.files = Path(tempfile.mkdtemp(prefix="tamewin-e2e-"))
+        self.browser_log = self.files / "browser.log"
 
     def open(self):
         subprocess.run([ROOT / "scripts" / "wine.sh", "prefix", self.prefix], check=True)
@@ -172,7 +169,7 @@ class Session:
             return out.read()
 
     def start(self, *args):
-        log = self.shots / f"{len(self.procs)}.log"  # what Wine says when the start fails
+        log = self.files / f"{len(self.procs)}.log"  # what Wine says when the start fails
         with open(log, "w") as out:
             p = subprocess.Popen(wine(*args, prefix=self.prefix), env=self.env, stdout=out,
                                  stderr=subprocess.STDOUT)
@@ -189,9 +186,9 @@ class Session:
         wait_for(self.tray_icons, what="tray icon")
         return proc, main
 
-    def start_popup(self, browser=IE64):
-        """A browser whose frame may be closed before anyone sees it: watch the process."""
-        return self.start(browser, "about:blank")
+    def popup_closes(self, browser=IE64, what="the new frame to be closed"):
+        """A browser whose frame may be closed before anyone sees it: its process ends."""
+        self.wait_ended(self.start(browser, "about:blank"), what)
 
     @staticmethod
     def wait_ended(proc, what):
@@ -228,9 +225,6 @@ class Session:
     def running(self, *names):
         return [line for line in self.probe("processes").splitlines()
                 if line.split("\t")[1].lower().startswith(names)]
-
-    def companions(self):
-        return self.running("tamehookhost")
 
     def tray_icons(self):
         """The occupied slots of the taskbar's notification area, rightmost first."""

@@ -19,8 +19,7 @@ HWND ParseHwnd(const char* text) {
 }
 
 void PrintWindow(HWND hwnd) {
-    char cls[256] = {};
-    char title[256] = {};
+    char cls[256] = {}, title[256] = {};
     DWORD pid = 0;
     ::GetClassNameA(hwnd, cls, sizeof cls);
     ::GetWindowTextA(hwnd, title, sizeof title);
@@ -113,9 +112,7 @@ int Registry(int argc, char** argv) {
         }
         char value[16384];
         BYTE data[4096];
-        DWORD nameLen = sizeof value;
-        DWORD dataLen = sizeof data - 1;
-        DWORD type = 0;
+        DWORD nameLen = sizeof value, dataLen = sizeof data - 1, type = 0;
         for (DWORD i = 0;
              ::RegEnumValueA(key.get(), i, value, &nameLen, nullptr, &type, data, &dataLen) == 0;
              ++i, nameLen = sizeof value, dataLen = sizeof data - 1) {
@@ -147,37 +144,6 @@ int Registry(int argc, char** argv) {
     return 0;
 }
 
-// A stand-in for a running copy of the program, for the remover: it ends 3 s after it is
-// asked to, or, with "stays", never.
-bool g_copyStays = false;
-
-LRESULT CALLBACK CopyProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_CLOSE) {
-        if (!g_copyStays) {
-            ::SetTimer(hwnd, 1, 3000, nullptr);
-        }
-        return 0;
-    }
-    if (msg == WM_TIMER) {
-        ::PostQuitMessage(0);
-    }
-    return ::DefWindowProcA(hwnd, msg, wParam, lParam);
-}
-
-int RunWindow(const char* cls, const char* title, WNDPROC proc) {
-    const WNDCLASSA wc{0, proc, 0, 0, ::GetModuleHandleA(nullptr), {}, {}, {}, {}, cls};
-    ::RegisterClassA(&wc);
-    if (::CreateWindowExA(0, cls, title, WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
-                          wc.hInstance, nullptr) == nullptr) {
-        return 1;
-    }
-    MSG msg;
-    while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        ::DispatchMessageA(&msg);
-    }
-    return 0;
-}
-
 // Whether a global hook library of the program is loaded into a program that has just shown
 // and activated a window of its own: this one.
 int HookLoaded() {
@@ -200,7 +166,7 @@ int HookLoaded() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Screen pixels, as xdotool and the screenshots have them: a program unaware of the DPI
+    // Screen pixels, as xdotool and the screen itself have them: a program unaware of the DPI
     // sees coordinates scaled to 96 DPI where Wine (10) scales for it, as Windows does.
     ::SetProcessDPIAware();
     const std::string cmd = argc >= 2 ? argv[1] : "";
@@ -221,15 +187,6 @@ int main(int argc, char** argv) {
                                static_cast<UINT>(std::strtoul(argv[3], nullptr, 0)),
                                argc >= 5 ? std::strtoul(argv[4], nullptr, 0) : 0,
                                argc >= 6 ? std::strtol(argv[5], nullptr, 0) : 0);
-    } else if (cmd == "send" && argc >= 5) {
-        // As the system sends the session's end: prints the window's answer.
-        DWORD_PTR answer = 0;
-        if (!::SendMessageTimeoutA(
-                ParseHwnd(argv[2]), static_cast<UINT>(std::strtoul(argv[3], nullptr, 0)),
-                std::strtoul(argv[4], nullptr, 0), 0, SMTO_NORMAL, 5000, &answer)) {
-            return 1;
-        }
-        std::printf("%lu\n", static_cast<unsigned long>(answer));
     } else if (cmd == "pixel" && argc >= 4) {
         const win32::WindowDc screen(nullptr);
         const COLORREF c = ::GetPixel(screen.get(), std::atoi(argv[2]), std::atoi(argv[3]));
@@ -245,9 +202,6 @@ int main(int argc, char** argv) {
              more = ::Process32Next(snapshot.get(), &entry)) {
             std::printf("%lu\t%s\n", entry.th32ProcessID, entry.szExeFile);
         }
-    } else if (cmd == "copy") {
-        g_copyStays = argc >= 3 && std::strcmp(argv[2], "stays") == 0;
-        return RunWindow("IETamewin.Main", "", &CopyProc);
     } else if (cmd == "hold") {
         // Keeps the desktop in use: Wine closes it, and ends its server, about a second after
         // its last program, and a program started meanwhile can fail to start.

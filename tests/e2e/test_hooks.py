@@ -1,7 +1,5 @@
 """How the program hears of activations on the path of Windows 10 and 11, where the system
 raises the foreground event and the program's hooks go away."""
-import unittest
-
 from harness import STARTING, WINE_VERSION, WOW64, E2ETestCase, wait_for
 
 
@@ -9,7 +7,7 @@ class HooksTest(E2ETestCase):
     def hook_loaded(self):
         return self.s.probe("hookloaded").strip() == "1"
 
-    def test_after_the_first_foreground_event_the_hooks_are_gone(self):
+    def test_hooks_go_at_the_first_foreground_event(self):
         """Windows 10 and 11, and Wine 10, raise the foreground event at every activation;
         Wine 8 never does, so there the test raises it for each activation that counts."""
         s = self.s
@@ -26,10 +24,10 @@ class HooksTest(E2ETestCase):
         if raised:
             self.assertTrue(self.hook_loaded(), "before any foreground event the CBT hook watches")
         if WOW64:
-            wait_for(s.companions, STARTING, "the companion for programs of the other bitness")
+            wait_for(lambda: s.running("tamehookhost"), STARTING, "the other bitness's companion")
         activate(kept)
         wait_for(lambda: not self.hook_loaded(), what="the CBT hook to go")
-        self.assertEqual(s.companions(), [], "the companion has ended")
+        self.assertEqual(s.running("tamehookhost"), [], "the companion has ended")
         self.assertTrue(s.is_window(kept.hwnd), "the frame of the start survives its event")
 
         def popup_closes():
@@ -39,8 +37,7 @@ class HooksTest(E2ETestCase):
                 wait_for(lambda: not s.is_window(frame.hwnd), timeout=15,
                          what="the new frame to close at its foreground event")
             else:
-                popup = s.start_popup()
-                s.wait_ended(popup, "the new frame to close at its activation")
+                s.popup_closes(what="the new frame to close at its activation")
 
         popup_closes()
         self.choose("f")
@@ -50,6 +47,3 @@ class HooksTest(E2ETestCase):
         self.assertFalse(self.hook_loaded(), "switched on again, the hooks stay gone")
         popup_closes()
         self.assertTrue(s.is_window(kept.hwnd))
-
-if __name__ == "__main__":
-    unittest.main()

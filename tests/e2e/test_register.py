@@ -1,7 +1,5 @@
 """The frame register, with the frame a user keeps by holding Ctrl, and the toolbar button,
 seen in the registry the program writes."""
-import unittest
-
 from harness import (BIN, BROWSERS, INSTANCES, INSTANCES_KEY, TOOLBAR_KEY, E2ETestCase,
                      wait_for, windows_path)
 
@@ -10,7 +8,7 @@ WM_QUIT = 0x0012
 
 
 class RegisterTest(E2ETestCase):
-    def test_start_records_open_frames_and_mends_a_dead_button_and_exit_deletes_the_frames(self):
+    def test_frames_recorded_till_exit_and_button_mended(self):
         s = self.s
         s.probe("regset", INSTANCES_KEY, "99999", "0")   # left by a killed copy of either build
         s.probe("regset", INSTANCES_KEY, "abc", "0")     # not a thread id: not ours to delete
@@ -44,15 +42,14 @@ class RegisterTest(E2ETestCase):
             s.xdotool("keyup", "ctrl")
         for frame in (first, wanted):
             s.activate(frame.hwnd)
-        popup = s.start_popup()
-        s.wait_ended(popup, "a frame without Ctrl to close")
+        s.popup_closes(what="a frame without Ctrl to close")
         self.assertTrue(s.is_window(wanted.hwnd), "the frame opened with Ctrl held closed")
 
         self.choose("x")  # Exit
         wait_for(lambda: proc.poll() is not None, what="the program to end")
         self.assertEqual(set(s.reg_values(INSTANCES_KEY)), {"abc"})
         self.assertEqual(s.reg_values(TOOLBAR_KEY), toolbar)
-        wait_for(lambda: not s.companions(), what="the companion to end with the program")
+        wait_for(lambda: not s.running("tamehookhost"), what="the companion to end")
         self.assertTrue(s.is_window(first.hwnd) and s.is_window(second.hwnd))
 
         # Another installed copy's button stays.
@@ -61,7 +58,7 @@ class RegisterTest(E2ETestCase):
         wait_for(lambda: len(s.reg_values(INSTANCES_KEY)) == 4, what="the frames recorded again")
         self.assertEqual(s.reg_values(TOOLBAR_KEY)["Exec"][1], r"C:\windows\notepad.exe")
 
-    def test_where_the_machine_key_refuses_the_register_is_per_user_and_a_quit_clears_it(self):
+    def test_register_per_user_where_the_machine_refuses(self):
         s = self.s
         refusing = (INSTANCES_KEY, "32:" + TOOLBAR_KEY, "64:" + TOOLBAR_KEY)
         s.probe("regdeny", *refusing)  # as for a standard user
@@ -69,14 +66,9 @@ class RegisterTest(E2ETestCase):
         proc, main = s.start_tamewin()
         user = "HKCU\\" + INSTANCES
         self.assertEqual(set(s.reg_values(user)), {str(kept.tid)})
-        popup = s.start_popup()
-        s.wait_ended(popup, "the new frame to be closed")
+        s.popup_closes()
         self.assertTrue(s.is_window(kept.hwnd))
         s.probe("post", main.hwnd, WM_QUIT)  # ends it as cleanly as Exit
         wait_for(lambda: proc.poll() is not None, what="the program to end")
         self.assertEqual((proc.returncode, s.tray_icons()), (0, []), "exit status, icons left")
         self.assertEqual([s.reg_values(key) for key in (user, *refusing)], [{}] * 4)
-
-
-if __name__ == "__main__":
-    unittest.main()

@@ -1,6 +1,5 @@
 """The procedure trace reaches the trace viewer when the viewer runs before the program."""
 import re
-import unittest
 
 from harness import INSTANCES_KEY, STARTING, VIEWER, E2ETestCase, wait_for, windows_path
 
@@ -12,9 +11,9 @@ STALL_MS = 1000 - 20
 
 
 class TraceTest(E2ETestCase):
-    def test_start_up_is_traced_line_by_line(self):
+    def test_start_traced_line_by_line(self):
         s = self.s
-        log = s.shots / "trace.log"
+        log = s.files / "trace.log"
         viewer = s.start(VIEWER, "/log", windows_path(log))
         wait_for(lambda: [w for w in s.find_windows(visible=True)
                           if w.title.startswith("Tamewin Trace")], STARTING, "the trace viewer",
@@ -44,6 +43,3 @@ class TraceTest(E2ETestCase):
                                   ("WINAPI32", "Function regstring"),
                                   ("WINAPI32", "Function DeleteRegString")},
                                  {m.group(6, 7) for m in parsed})
-
-if __name__ == "__main__":
-    unittest.main()
