@@ -1,6 +1,7 @@
 #include "state/ProgramState.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "diagnostics/RuntimeError.h"
 #include "diagnostics/modTrace.h"
@@ -18,6 +19,20 @@ std::string WindowText(Getter getter, HWND hwnd) {
     std::string buffer(255, '\0');
     getter(hwnd, buffer.data(), 255);
     return StripNulls(buffer);
+}
+
+struct ClassWalk {
+    const char* className;
+    std::vector<WindowRecord>* windows;
+};
+
+BOOL CALLBACK ClassWindowProc(HWND hwnd, LPARAM walk) {
+    const auto& [className, windows] = *reinterpret_cast<const ClassWalk*>(walk);
+    char name[256];  // the longest class name and its NUL
+    if (::GetClassNameA(hwnd, name, sizeof name) > 0 && std::strcmp(name, className) == 0) {
+        EnumWinProc(hwnd, reinterpret_cast<LPARAM>(windows));
+    }
+    return TRUE;
 }
 
 }  // namespace
@@ -81,6 +96,17 @@ BOOL CALLBACK EnumWinProc(HWND hwnd, LPARAM list) {
         line(50, [&] { windows.push_back(std::move(record)); });
     });
     return TRUE;  // always on to the last window
+}
+
+void EnumClassWindows(const char* className, std::vector<WindowRecord>& windows) {
+    // Most desktops hold no window of the class: one question settles that. The system is
+    // never asked to go on from a window it found (FindWindowEx's hwndChildAfter): Wine's
+    // server then loops for ever when that window is being destroyed meanwhile.
+    if (::FindWindowExA(nullptr, nullptr, className, nullptr) == nullptr) {
+        return;
+    }
+    ClassWalk walk{className, &windows};
+    ::EnumWindows(&ClassWindowProc, reinterpret_cast<LPARAM>(&walk));
 }
 
 std::string StripNulls(std::string& text) {

@@ -58,6 +58,11 @@ struct ProgramState {
 // std::vector<WindowRecord> that `list` points to.
 BOOL CALLBACK EnumWinProc(HWND hwnd, LPARAM list);
 
+// Appends the record EnumWinProc makes of each top-level window of the class (exact, letter
+// case included), in the order EnumWindows gives, reading no more of the other windows than
+// their class, and nothing of them at all where the system finds none of the class.
+void EnumClassWindows(const char* className, std::vector<WindowRecord>& windows);
+
 // Cuts `text` at its first NUL, in place, and returns the result.
 std::string StripNulls(std::string& text);
 
