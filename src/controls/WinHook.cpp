@@ -1,7 +1,9 @@
 #include "controls/WinHook.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "controls/DesktopHook.h"
@@ -20,6 +22,7 @@ class WinHook::Impl : public win32::WindowBase {
     void SetActive(bool active);
     bool active() const { return active_; }
     bool usesCbtHook() const { return cbt_ != nullptr; }
+    void setShownClass(std::string className) { shownClass_ = std::move(className); }
 
   protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -28,6 +31,7 @@ class WinHook::Impl : public win32::WindowBase {
     void Stop();
     bool StartStandard();
     void OnForeground(HWND hwnd);
+    bool WatchesShowOf(HWND hwnd) const;
     void RaiseWindowActivated(HWND hwnd);
     void DropPending();
 
@@ -47,6 +51,8 @@ class WinHook::Impl : public win32::WindowBase {
     bool active_ = false;
     LONG generation_ = 0;  // counts switch-ons; the CBT posts carry the one they were made in
     win32::WinEventHook foreground_;
+    win32::WinEventHook shown_;
+    std::string shownClass_;
     std::unique_ptr<DesktopHook> cbt_;
     HWND lastActivated_ = nullptr;  // the window of the last activation raised
 };
@@ -96,6 +102,7 @@ void WinHook::Impl::Stop() {
     } else {
         cbt_.reset();
         foreground_.reset();
+        shown_.reset();
         Erase(state.standard, this);
     }
     DropPending();
@@ -106,10 +113,12 @@ bool WinHook::Impl::StartStandard() {
     state.standard.push_back(this);  // before the hook, which looks the control up here
     foreground_.reset(SetWinEventHookImpl(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, nullptr,
                                           &Impl::OnWinEvent, 0, 0, WINEVENT_OUTOFCONTEXT));
+    shown_.reset(SetWinEventHookImpl(EVENT_OBJECT_SHOW, EVENT_OBJECT_SHOW, nullptr,
+                                     &Impl::OnWinEvent, 0, 0, WINEVENT_OUTOFCONTEXT));
     if (!state.foregroundEventsSeen) {
         cbt_ = DesktopHook::Install(hwnd(), generation_);
     }
-    if (!foreground_ && !cbt_) {
+    if (!foreground_ && !shown_ && !cbt_) {
         state.standard.pop_back();
         return false;
     }
@@ -119,6 +128,12 @@ bool WinHook::Impl::StartStandard() {
 LRESULT WinHook::Impl::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == kForegroundMessage) {
         OnForeground(HandleFromParam(wParam));
+        return 0;
+    }
+    if (msg == kShownMessage) {
+        if (active_ && kind_ == HookKind::Standard && owner_.WindowShown) {
+            owner_.WindowShown(HandleFromParam(wParam), static_cast<CtrlKey>(lParam));
+        }
         return 0;
     }
     if (msg == kMouseMessage) {
@@ -170,7 +185,7 @@ void WinHook::Impl::RaiseWindowActivated(HWND hwnd) {
 
 void WinHook::Impl::DropPending() {
     const UINT activated = DesktopHook::ActivatedMessage();
-    const UINT ranges[][2] = {{kForegroundMessage, kMouseMessage}, {activated, activated}};
+    const UINT ranges[][2] = {{kForegroundMessage, kShownMessage}, {activated, activated}};
     bool quit = false;
     WPARAM exitCode = 0;
     for (const auto& range : ranges) {
@@ -188,14 +203,40 @@ void WinHook::Impl::DropPending() {
     }
 }
 
-void CALLBACK WinHook::Impl::OnWinEvent(HWINEVENTHOOK hook, DWORD event, HWND hwnd, LONG, LONG,
-                                        DWORD, DWORD) {
-    if (event != EVENT_SYSTEM_FOREGROUND || hwnd == nullptr) {
+bool WinHook::Impl::WatchesShowOf(HWND hwnd) const {
+    if (shownClass_.empty()) {
+        return false;
+    }
+    char name[256];  // the longest class name and its NUL
+    const int length = ::GetClassNameA(hwnd, name, sizeof name);
+    return static_cast<size_t>(length) == shownClass_.size() &&
+           std::memcmp(name, shownClass_.data(), shownClass_.size()) == 0 &&
+           ::GetAncestor(hwnd, GA_PARENT) == ::GetDesktopWindow();
+}
+
+void CALLBACK WinHook::Impl::OnWinEvent(HWINEVENTHOOK hook, DWORD event, HWND hwnd, LONG object,
+                                        LONG child, DWORD, DWORD) {
+    if (hwnd == nullptr) {
+        return;
+    }
+    if (event == EVENT_SYSTEM_FOREGROUND) {
+        for (const Impl* control : shared().standard) {
+            if (control->foreground_.get() == hook) {
+                ::PostMessageA(control->hwnd(), kForegroundMessage, reinterpret_cast<WPARAM>(hwnd),
+                               0);
+            }
+        }
+        return;
+    }
+    // Carets, cursors and the parts of a window are other objects.
+    if (event != EVENT_OBJECT_SHOW || object != OBJID_WINDOW || child != CHILDID_SELF) {
         return;
     }
     for (const Impl* control : shared().standard) {
-        if (control->foreground_.get() == hook) {
-            ::PostMessageA(control->hwnd(), kForegroundMessage, reinterpret_cast<WPARAM>(hwnd), 0);
+        if (control->shown_.get() == hook && control->WatchesShowOf(hwnd)) {
+            // The key now, as the window appears, rather than when the post is handled.
+            ::PostMessageA(control->hwnd(), kShownMessage, reinterpret_cast<WPARAM>(hwnd),
+                           static_cast<LPARAM>(ReadCtrlKey()));
         }
     }
 }
@@ -221,6 +262,10 @@ bool WinHook::HookActive() const {
 
 HWND WinHook::ReceiverWindow() const {
     return impl_->hwnd();
+}
+
+void WinHook::SetShownClass(std::string className) {
+    impl_->setShownClass(std::move(className));
 }
 
 bool WinHook::UsesCbtHook() const {

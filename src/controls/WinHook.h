@@ -17,6 +17,13 @@
 // removed for the rest of the process. Without the library only the foreground events remain.
 // One listener per desktop holds the CBT hook; another Standard control relies on foreground
 // events alone.
+//
+// Standard also listens to show events, asynchronously too, and raises WindowShown for each
+// top-level window of the class SetShownClass names, with the Ctrl key as it was when the
+// event arrived: a window the system shows without activating it (a program in the background
+// may not take the foreground) raises no activation at all. The show events of every window,
+// caret and cursor of the desktop come here, and all but those are dropped in the callback,
+// the window's class read before anything else is done.
 #pragma once
 
 #include <windows.h>
@@ -24,6 +31,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
+
+#include "controls/CtrlKey.h"
 
 namespace controls {
 
@@ -45,14 +55,20 @@ class WinHook {
     void SetHookActive(bool active) noexcept;
     bool HookActive() const;
 
-    std::function<void(HWND activated)> WindowActivated;   // Standard
-    std::function<void(int32_t x, int32_t y)> MouseEvent;  // Mouse, screen pixels
+    std::function<void(HWND activated)> WindowActivated;        // Standard
+    std::function<void(HWND shown, CtrlKey ctrl)> WindowShown;  // Standard
+    std::function<void(int32_t x, int32_t y)> MouseEvent;       // Mouse, screen pixels
+
+    // The class (exact, letter case included) of the top-level windows whose show is raised;
+    // none while empty.
+    void SetShownClass(std::string className);
 
     // The receiving window (null until the first switch-on) and the messages it takes from
     // the program's own hook procedures, besides the hook library's registered message.
     HWND ReceiverWindow() const;
     static constexpr UINT kForegroundMessage = WM_APP + 1;  // wParam: the foreground window
     static constexpr UINT kMouseMessage = WM_APP + 2;       // wParam, lParam: signed x, y
+    static constexpr UINT kShownMessage = WM_APP + 3;       // wParam: the window; lParam: CtrlKey
 
     // True while activations also come through the desktop-wide CBT hook.
     bool UsesCbtHook() const;

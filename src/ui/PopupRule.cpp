@@ -20,19 +20,21 @@ int32_t CheckThreadId(const std::optional<std::vector<std::string>>& names, int3
     return found;
 }
 
+bool FrameBeyondTheStart(const state::WindowRecord& record,
+                         const std::vector<state::FrameThread>& startFrames) {
+    return record.ClassName == kFrameClass &&
+           std::none_of(startFrames.begin(), startFrames.end(),
+                        [&](const state::FrameThread& f) { return f.ThreadId == record.ThreadId; });
+}
+
 std::vector<HWND> PopupsToClose(const std::vector<state::WindowRecord>& windows,
                                 const std::vector<state::FrameThread>& startFrames,
                                 const std::optional<std::vector<std::string>>& names) {
     std::vector<HWND> popups;
     for (const state::WindowRecord& record : windows) {
         // The frames open at start are never closed, whatever the register holds now.
-        if (record.ClassName != kFrameClass ||
-            std::any_of(startFrames.begin(), startFrames.end(), [&](const state::FrameThread& f) {
-                return f.ThreadId == record.ThreadId;
-            })) {
-            continue;
-        }
-        if (CheckThreadId(names, record.ThreadId) == 0) {
+        if (FrameBeyondTheStart(record, startFrames) &&
+            CheckThreadId(names, record.ThreadId) == 0) {
             popups.push_back(record.Handle);
         }
     }

@@ -22,6 +22,10 @@ inline constexpr char kFrameClass[] = "IEFrame";
 // names none.
 int32_t CheckThreadId(const std::optional<std::vector<std::string>>& names, int32_t threadId);
 
+// Whether the window is an "IEFrame" window (exact class) of no thread of the start's frames.
+bool FrameBeyondTheStart(const state::WindowRecord& record,
+                         const std::vector<state::FrameThread>& startFrames);
+
 // Every "IEFrame" window (exact class) whose thread is neither one of the start's frame
 // threads nor named in the register, in snapshot order.
 std::vector<HWND> PopupsToClose(const std::vector<state::WindowRecord>& windows,

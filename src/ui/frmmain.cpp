@@ -67,6 +67,10 @@ frmmain::frmmain(state::ProgramState& state)
       ilsIcons16(MenuIconIds()),
       state_(state) {
     WinHook1.WindowActivated = [this](HWND activated) { WinHook1_WindowActivated(activated); };
+    WinHook1.WindowShown = [this](HWND frame, controls::CtrlKey ctrl) {
+        WinHook1_WindowShown(frame, ctrl);
+    };
+    WinHook1.SetShownClass(kFrameClass);
     WinHook2.MouseEvent = [this](int32_t x, int32_t y) { WinHook2_MouseEvent(x, y); };
     ZTray1.MouseEvent = [this](int16_t button) { ZTray1_MouseEvent(button); };
     Timer1.Tick = [this] { Timer1_Timer(); };
@@ -241,27 +245,53 @@ void frmmain::WinHook1_WindowActivated(HWND activated) {
     // A frame thread of the start that has ended gives its id back before the system can
     // hand it to a new thread.
     TryStep("WindowActivated: ForgetEndedFrames", [&] { state_.ForgetEndedFrames(); });
-    // Nothing is kept from one activation to the next: a fresh register and snapshot.
+    // Nothing is kept from one activation to the next: a fresh snapshot of the frames, and of
+    // the register where it is needed.
     state_.colWindows.clear();
-    TryStep("WindowActivated: read the register", [&] {
+    state::EnumClassWindows(kFrameClass, state_.colWindows);
+    const std::vector<HWND> popups = PopupsOfSnapshot();
+    CloseOrKeep(popups, popups.empty() ? controls::CtrlKey::Up : controls::ReadCtrlKey());
+}
+
+void frmmain::WinHook1_WindowShown(HWND frame, controls::CtrlKey ctrl) {
+    diagnostics::TryStep("WindowShown: ForgetEndedFrames", [&] { state_.ForgetEndedFrames(); });
+    state_.colWindows.clear();
+    state::EnumWinProc(frame, reinterpret_cast<LPARAM>(&state_.colWindows));
+    CloseOrKeep(PopupsOfSnapshot(), ctrl);
+}
+
+std::vector<HWND> frmmain::PopupsOfSnapshot() {
+    using diagnostics::TryStep;
+    std::vector<HWND> popups;
+    if (std::ranges::none_of(state_.colWindows, [&](const state::WindowRecord& record) {
+            return FrameBeyondTheStart(record, state_.colFrames);
+        })) {
+        return popups;
+    }
+    TryStep("PopupsOfSnapshot: read the register", [&] {
         state_.colInstances = WINAPI32::EnumKeyValues(state_.InstancesRoot, state::kInstancesKey,
                                                       state::kInstancesView);
     });
-    ::EnumWindows(&state::EnumWinProc, reinterpret_cast<LPARAM>(&state_.colWindows));
-    std::vector<HWND> popups;
-    TryStep("WindowActivated: PopupsToClose", [&] {
+    TryStep("PopupsOfSnapshot: PopupsToClose", [&] {
         popups = PopupsToClose(state_.colWindows, state_.colFrames, state_.colInstances);
     });
+    return popups;
+}
+
+void frmmain::CloseOrKeep(const std::vector<HWND>& popups, controls::CtrlKey ctrl) {
     if (popups.empty()) {
         return;
     }
-    // A frame opened with Ctrl held is one the user asked for. The key as it is now: the
-    // queue's state may lag behind what the user's hand does.
-    if ((::GetAsyncKeyState(VK_CONTROL) & 0x8000) != 0) {
+    // A frame opened with Ctrl held is one the user asked for.
+    if (ctrl == controls::CtrlKey::Held) {
         for (HWND popup : popups) {
             KeepFrame(popup);
         }
         return;
+    }
+    if (ctrl == controls::CtrlKey::Unreadable) {
+        modTrace::TraceNote("frmmain", "Sub CloseOrKeep",
+                            "pop-ups closed with Ctrl unknown: the keys are another desktop's");
     }
     for (HWND popup : popups) {
         ClosePopupWindow(popup);

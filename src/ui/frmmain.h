@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "controls/ImageList.h"
 #include "controls/PictureBox.h"
@@ -97,13 +98,21 @@ class frmmain : public win32::WindowBase {
     static PostMessageFn PostClose;
 
     // The activation of a top-level window: closes every browser frame that was not open
-    // when the program started, or, while a Ctrl key is down, keeps them as if they had been.
+    // when the program started, or, while Ctrl is held, keeps them as if they had been.
     void WinHook1_WindowActivated(HWND activated);
+    // A browser frame shown, with or without activation: the same rule for that frame alone,
+    // with Ctrl as it was at the show.
+    void WinHook1_WindowShown(HWND frame, controls::CtrlKey ctrl);
     // Records a frame of the latest snapshot with the start's frames, in the register too.
     void KeepFrame(HWND frame) const;
 
   private:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+    // The frames of the latest snapshot to close, the register read only when a frame of no
+    // thread of the start is among them; then closes or, with Ctrl held, keeps them.
+    std::vector<HWND> PopupsOfSnapshot();
+    void CloseOrKeep(const std::vector<HWND>& popups, controls::CtrlKey ctrl);
 
     void Form_Load();
     void PaintSideBar();

@@ -82,6 +82,9 @@ inline void DestroyWindowHandle(HWND hwnd) {
 inline void UnmapView(void* view) {
     ::UnmapViewOfFile(view);
 }
+inline void CloseDesktopHandle(HDESK desktop) {
+    ::CloseDesktop(desktop);
+}
 }  // namespace detail
 
 using Key = UniqueHandle<HKEY, detail::CloseKey>;
@@ -96,6 +99,7 @@ using WinEventHook = UniqueHandle<HWINEVENTHOOK, detail::UnhookEventHook>;
 using Module = UniqueHandle<HMODULE, detail::FreeLibraryHandle>;
 using Window = UniqueHandle<HWND, detail::DestroyWindowHandle>;
 using MappedView = UniqueHandle<void*, detail::UnmapView>;
+using Desktop = UniqueHandle<HDESK, detail::CloseDesktopHandle>;
 
 // Any GDI object (brush, font, bitmap, pen, region).
 template <class T>

@@ -163,6 +163,33 @@ int HookLoaded() {
     return 0;
 }
 
+// A browser frame of this program's own, on a thread of which the program knows nothing. A
+// quiet one is shown without activation, as Windows shows a window of a program in the
+// background, and waits up to 20 s for WM_CLOSE: it prints "closed" or "open", and 1 if the
+// foreground window stayed the same meanwhile. Another is shown as usual and stays until it is
+// closed. (Wine's Internet Explorer ends when its frame is hidden: it cannot be shown again.)
+int Frame(bool quiet) {
+    WNDCLASSA frameClass{};
+    frameClass.lpfnWndProc = &::DefWindowProcA;
+    frameClass.lpszClassName = "IEFrame";
+    ::RegisterClassA(&frameClass);
+    const win32::Window frame(::CreateWindowExA(0, "IEFrame", "frame", WS_OVERLAPPEDWINDOW, 300,
+                                                200, 300, 200, nullptr, nullptr, nullptr, nullptr));
+    const HWND foreground = ::GetForegroundWindow();
+    ::ShowWindow(frame.get(), quiet ? SW_SHOWNOACTIVATE : SW_SHOW);
+    if (quiet) {
+        ::SetTimer(nullptr, 0, 20000, nullptr);
+    }
+    MSG msg;
+    while (::GetMessageA(&msg, nullptr, 0, 0) > 0 && msg.message != WM_CLOSE &&
+           msg.message != WM_TIMER) {
+        ::DispatchMessageA(&msg);
+    }
+    std::printf("%s\t%d\n", msg.message == WM_CLOSE ? "closed" : "open",
+                ::GetForegroundWindow() == foreground ? 1 : 0);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -217,6 +244,10 @@ int main(int argc, char** argv) {
                     HandleToLong(info.hwndFocus));
     } else if (cmd == "hookloaded") {
         return HookLoaded();
+    } else if (cmd == "frame" || cmd == "quietframe") {
+        return Frame(cmd == "quietframe");
+    } else if (cmd == "show" && argc >= 4) {
+        ::ShowWindow(ParseHwnd(argv[2]), std::atoi(argv[3]));
     } else if (cmd == "activate" && argc >= 3) {
         HWND hwnd = ParseHwnd(argv[2]);
         ::ShowWindow(hwnd, SW_SHOW);

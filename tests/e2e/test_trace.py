@@ -19,6 +19,7 @@ class TraceTest(E2ETestCase):
                           if w.title.startswith("Tamewin Trace")], STARTING, "the trace viewer",
                  viewer)
         s.probe("regset", INSTANCES_KEY, "4242", "0")  # a stale value
+        s.start_ie()  # a scan traces the frames it finds
         s.start_tamewin()
 
         # Scans come only after Sub Main, at depth 0: once a line of one has come, every line of

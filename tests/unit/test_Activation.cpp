@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "TestWindows.h"
+#include "controls/CtrlKey.h"
 #include "registry/WINAPI32.h"
 #include "state/ProgramState.h"
 #include "ui/PopupRule.h"
@@ -123,4 +124,39 @@ TEST_F(Activation, ScansOncePerActivation) {
     ASSERT_TRUE(PumpUntil([&] { return popup.closes() == 3; }));
     EXPECT_TRUE(popup.closeParamsWereOne());
     EXPECT_EQ(startFrame.closes(), 0);
+}
+
+namespace {
+std::vector<int> g_held;  // the keys a keyboard holds, for the program's reading of Ctrl
+SHORT WINAPI HeldKeys(int key) {
+    return std::ranges::find(g_held, key) != g_held.end() ? SHORT(-32768) : SHORT(0);
+}
+void Shown(HWND hwnd, LONG object = OBJID_WINDOW) {
+    ::NotifyWinEvent(EVENT_OBJECT_SHOW, hwnd, object, CHILDID_SELF);
+}
+}  // namespace
+
+TEST_F(Activation, FrameShownKeptOnlyForCtrlWithoutAltGr) {
+    const testing_windows::Seam keys(controls::Keyboard.GetAsyncKeyState, &HeldKeys);
+    form.MenuCommand("On");
+    ThreadWindow typing("IEFrame", "shown while AltGr types @");
+    ThreadWindow wanted("IEFrame", "shown with Right Ctrl held");
+    ThreadWindow last("IEFrame", "shown last");
+    // The key is read as each show arrives, that is while the test pumps.
+    g_held = {VK_LCONTROL, VK_RMENU};  // AltGr
+    Shown(typing.hwnd());
+    ASSERT_TRUE(PumpUntil([&] { return typing.closes() == 1; }));
+    g_held = {VK_RCONTROL};
+    Shown(wanted.hwnd());
+    ASSERT_TRUE(PumpUntil([&] { return state.colFrames.size() == 1; }));
+    g_held = {};
+    Shown(typing.hwnd(), OBJID_CARET);  // its caret: no frame shown
+    Shown(last.hwnd());
+    // Each show is handled in turn: once the last is closed, all are done.
+    ASSERT_TRUE(PumpUntil([&] { return last.closes() == 1; }));
+    EXPECT_EQ(typing.closes(), 1);
+    EXPECT_EQ(wanted.closes(), 0);
+    const auto kept = std::to_string(wanted.threadId());
+    EXPECT_EQ(WINAPI32::EnumKeyValues(WINAPI32::kLocalMachine, kInstances, KEY_WOW64_64KEY),
+              std::vector<std::string>{kept});
 }
