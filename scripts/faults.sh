@@ -49,6 +49,9 @@ run_test() {
     unit:*) timeout 900 "$root/scripts/wine.sh" exec x86_64 "$build/tests/tamewin_tests.exe" \
               --gtest_brief=1 "--gtest_filter=${1#unit:}" ;;
     e2e:*) "$root/scripts/wine.sh" run x86_64 ctest --test-dir "$build" -R "^e2e_${1#e2e:}\$" ;;
+    # Under Wine 10 (scripts/wine.sh wine10 setup first), in a prefix of its mode.
+    e2e10:*) TAMEWIN_WINE_VERSION=10 TAMEWIN_E2E_PREFIX="$dir/e2e-prefix-wine10" \
+               "$root/scripts/wine.sh" run x86_64 ctest --test-dir "$build" -R "^e2e_${1#e2e10:}\$" ;;
   esac </dev/null
 }
 # Without a fault every test of the table passes: a test that fails for another reason
@@ -59,7 +62,7 @@ tests=$(grep -v '^#' "$root/tests/faults.txt" | while IFS='|' read -r id _ test 
   chosen $id "$@" && echo $test
 done | sort -u)
 units=$(grep '^unit:' <<<"$tests" | sed 's/^unit://' | paste -sd:)
-for t in ${units:+unit:$units} $(grep '^e2e:' <<<"$tests"); do
+for t in ${units:+unit:$units} $(grep '^e2e' <<<"$tests"); do
   run_test "$t" >"$log" 2>&1 || { echo "faults: $t fails without a fault (see $log)" >&2; exit 1; }
 done
 printf '%-4s %-40s %s\n' fault test result
