@@ -1,7 +1,7 @@
 #include "state/ProgramState.h"
 
 #include <algorithm>
-#include <cstring>
+#include <new>
 
 #include "diagnostics/RuntimeError.h"
 #include "diagnostics/modTrace.h"
@@ -21,18 +21,27 @@ std::string WindowText(Getter getter, HWND hwnd) {
     return StripNulls(buffer);
 }
 
-struct ClassWalk {
-    const char* className;
-    std::vector<WindowRecord>* windows;
+// Every top-level window, for a walk done outside the callback. False in `complete` when the
+// list could not grow: the walk then stopped early.
+struct Collected {
+    std::vector<HWND> handles;
+    bool complete = true;
 };
 
-BOOL CALLBACK ClassWindowProc(HWND hwnd, LPARAM walk) {
-    const auto& [className, windows] = *reinterpret_cast<const ClassWalk*>(walk);
-    char name[256];  // the longest class name and its NUL
-    if (::GetClassNameA(hwnd, name, sizeof name) > 0 && std::strcmp(name, className) == 0) {
-        EnumWinProc(hwnd, reinterpret_cast<LPARAM>(windows));
+BOOL CALLBACK CollectProc(HWND hwnd, LPARAM collected) {
+    auto& [handles, complete] = *reinterpret_cast<Collected*>(collected);
+    try {
+        handles.push_back(hwnd);
+        return TRUE;
+    } catch (const std::bad_alloc&) {
+        complete = false;  // no exception may cross the system's frames
+        return FALSE;
     }
-    return TRUE;
+}
+
+bool HasClass(HWND hwnd, const std::string& className) {
+    char name[256];  // the longest class name and its NUL
+    return ::GetClassNameA(hwnd, name, sizeof name) > 0 && name == className;
 }
 
 }  // namespace
@@ -98,15 +107,31 @@ BOOL CALLBACK EnumWinProc(HWND hwnd, LPARAM list) {
     return TRUE;  // always on to the last window
 }
 
-void EnumClassWindows(const char* className, std::vector<WindowRecord>& windows) {
+void ClassWindows::Append(std::vector<WindowRecord>& windows) {
     // Most desktops hold no window of the class: one question settles that. The system is
     // never asked to go on from a window it found (FindWindowEx's hwndChildAfter): Wine's
     // server then loops for ever when that window is being destroyed meanwhile.
-    if (::FindWindowExA(nullptr, nullptr, className, nullptr) == nullptr) {
+    if (::FindWindowExA(nullptr, nullptr, className_.c_str(), nullptr) == nullptr) {
+        others_.clear();  // the next walk reads every class afresh
         return;
     }
-    ClassWalk walk{className, &windows};
-    ::EnumWindows(&ClassWindowProc, reinterpret_cast<LPARAM>(&walk));
+    Collected all;
+    all.handles.reserve(others_.size() + 64);
+    ::EnumWindows(&CollectProc, reinterpret_cast<LPARAM>(&all));
+    if (!all.complete) {
+        throw std::bad_alloc();
+    }
+    std::vector<HWND> others;
+    others.reserve(all.handles.size());
+    for (HWND hwnd : all.handles) {
+        if (std::ranges::binary_search(others_, hwnd) || !HasClass(hwnd, className_)) {
+            others.push_back(hwnd);
+        } else {
+            EnumWinProc(hwnd, reinterpret_cast<LPARAM>(&windows));
+        }
+    }
+    std::ranges::sort(others);
+    others_ = std::move(others);
 }
 
 std::string StripNulls(std::string& text) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "registry/WINAPI32.h"
@@ -58,10 +59,23 @@ struct ProgramState {
 // std::vector<WindowRecord> that `list` points to.
 BOOL CALLBACK EnumWinProc(HWND hwnd, LPARAM list);
 
-// Appends the record EnumWinProc makes of each top-level window of the class (exact, letter
-// case included), in the order EnumWindows gives, reading no more of the other windows than
-// their class, and nothing of them at all where the system finds none of the class.
-void EnumClassWindows(const char* className, std::vector<WindowRecord>& windows);
+// The top-level windows of one class (exact, letter case included). A walk of the desktop
+// reads each window's class, which in Wine is two server calls; but a window's class never
+// changes, and the system gives a destroyed window's handle to no other for a long while, so
+// the windows of other classes that the last walk met are remembered, and the next reads the
+// class of the windows new since then only.
+class ClassWindows {
+  public:
+    explicit ClassWindows(std::string className) : className_(std::move(className)) {}
+
+    // Appends the record EnumWinProc makes of each window of the class, in the order
+    // EnumWindows gives; nothing is walked where the system finds none of the class.
+    void Append(std::vector<WindowRecord>& windows);
+
+  private:
+    std::string className_;
+    std::vector<HWND> others_;  // sorted: the last walk's windows of other classes
+};
 
 // Cuts `text` at its first NUL, in place, and returns the result.
 std::string StripNulls(std::string& text);

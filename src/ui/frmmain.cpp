@@ -65,7 +65,8 @@ frmmain::frmmain(state::ProgramState& state)
       ZTray1(ImageList1, kImageOn),
       Timer1(kMenuDelayMs),
       ilsIcons16(MenuIconIds()),
-      state_(state) {
+      state_(state),
+      frames_(kFrameClass) {
     WinHook1.WindowActivated = [this](HWND activated) { WinHook1_WindowActivated(activated); };
     WinHook1.WindowShown = [this](HWND frame, controls::CtrlKey ctrl) {
         WinHook1_WindowShown(frame, ctrl);
@@ -248,7 +249,7 @@ void frmmain::WinHook1_WindowActivated(HWND activated) {
     // Nothing is kept from one activation to the next: a fresh snapshot of the frames, and of
     // the register where it is needed.
     state_.colWindows.clear();
-    state::EnumClassWindows(kFrameClass, state_.colWindows);
+    TryStep("WindowActivated: snapshot the frames", [&] { frames_.Append(state_.colWindows); });
     const std::vector<HWND> popups = PopupsOfSnapshot();
     CloseOrKeep(popups, popups.empty() ? controls::CtrlKey::Up : controls::ReadCtrlKey());
 }

@@ -132,7 +132,8 @@ class frmmain : public win32::WindowBase {
     void ExitCommand();
 
     state::ProgramState& state_;
-    int32_t MenuX = 0;  // screen position of the last right-button press
+    state::ClassWindows frames_;  // the browser frames' walk, with what it remembers
+    int32_t MenuX = 0;            // screen position of the last right-button press
     int32_t MenuY = 0;
     UINT sideBarDpi_ = 0;       // the DPI the side bar was painted for
     bool scanCovers_ = false;   // a scan's marker is queued: activations before it are covered
