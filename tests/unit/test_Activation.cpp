@@ -131,6 +131,9 @@ std::vector<int> g_held;  // the keys a keyboard holds, for the program's readin
 SHORT WINAPI HeldKeys(int key) {
     return std::ranges::find(g_held, key) != g_held.end() ? SHORT(-32768) : SHORT(0);
 }
+HDESK WINAPI NoInputDesktop(DWORD, BOOL, ACCESS_MASK) {
+    return nullptr;  // the keyboard is another desktop's
+}
 void Shown(HWND hwnd, LONG object = OBJID_WINDOW) {
     ::NotifyWinEvent(EVENT_OBJECT_SHOW, hwnd, object, CHILDID_SELF);
 }
@@ -141,7 +144,7 @@ TEST_F(Activation, FrameShownKeptOnlyForCtrlWithoutAltGr) {
     form.MenuCommand("On");
     ThreadWindow typing("IEFrame", "shown while AltGr types @");
     ThreadWindow wanted("IEFrame", "shown with Right Ctrl held");
-    ThreadWindow last("IEFrame", "shown last");
+    ThreadWindow last("IEFrame", "shown while the keys are another desktop's");
     // The key is read as each show arrives, that is while the test pumps.
     g_held = {VK_LCONTROL, VK_RMENU};  // AltGr
     Shown(typing.hwnd());
@@ -150,6 +153,7 @@ TEST_F(Activation, FrameShownKeptOnlyForCtrlWithoutAltGr) {
     Shown(wanted.hwnd());
     ASSERT_TRUE(PumpUntil([&] { return state.colFrames.size() == 1; }));
     g_held = {};
+    const testing_windows::Seam desktop(controls::Keyboard.OpenInputDesktop, &NoInputDesktop);
     Shown(typing.hwnd(), OBJID_CARET);  // its caret: no frame shown
     Shown(last.hwnd());
     // Each show is handled in turn: once the last is closed, all are done.
