@@ -3,11 +3,31 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <string>
+
+#include "win32/Handles.h"
 
 namespace bench {
 
 inline constexpr char kPlainClass[] = "TamewinBench.Plain";
+
+// Waits until `count` threads have counted down: std::latch as MinGW's GCC 12 builds it can
+// miss the wake-up and wait for ever.
+class Countdown {
+  public:
+    explicit Countdown(int count) : left_(count) {}
+    void CountDown() {
+        if (--left_ == 0) {
+            ::SetEvent(done_.get());
+        }
+    }
+    void Wait() const { ::WaitForSingleObject(done_.get(), INFINITE); }
+
+  private:
+    std::atomic<int> left_;
+    const win32::Handle done_{::CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+};
 
 void RegisterClassOnce(const char* name, WNDPROC proc);
 HWND MakeWindow(const char* cls, const char* title, DWORD exStyle, DWORD style, int x, int y,

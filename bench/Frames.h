@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <atomic>
-#include <latch>
 #include <thread>
 
 #include "Desktop.h"
@@ -29,20 +28,20 @@ class FrameThread {
   public:
     template <class Start>
     FrameThread(const char* title, Start start) {
-        std::latch started(1);
+        Countdown started(1);
         thread_ = std::thread([this, title, &start, &started] {
             threadId_ = ::GetCurrentThreadId();
             RegisterClassOnce(ui::kFrameClass, &FrameProc);
             win32::Window window(
                 MakeWindow(ui::kFrameClass, title, 0, WS_OVERLAPPEDWINDOW, 200, 150, &state_));
             start(window.get(), state_);
-            started.count_down();
+            started.CountDown();
             MSG msg;
             while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
                 ::DispatchMessageA(&msg);
             }
         });
-        started.wait();
+        started.Wait();
     }
     ~FrameThread();
     FrameThread(const FrameThread&) = delete;

@@ -1,7 +1,6 @@
 #include "Holders.h"
 
 #include <atomic>
-#include <latch>
 #include <thread>
 
 #include "Desktop.h"
@@ -25,7 +24,7 @@ int Hold(int windows, int threads, const char* readyName, const char* releaseNam
     if (!ready || !release || !parent || threads < 1) {
         return 1;
     }
-    std::latch created(threads);
+    Countdown created(threads);
     std::vector<std::atomic<DWORD>> ids(static_cast<size_t>(threads));
     std::vector<std::thread> workers;
     for (int t = 0; t < threads; ++t) {
@@ -45,14 +44,14 @@ int Hold(int windows, int threads, const char* readyName, const char* releaseNam
                                              10 * (i % 50), 10 * (i % 40)));
             }
             ids[static_cast<size_t>(t)] = ::GetCurrentThreadId();
-            created.count_down();
+            created.CountDown();
             MSG msg;
             while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
                 ::DispatchMessageA(&msg);
             }
         });
     }
-    created.wait();
+    created.Wait();
     ::SetEvent(ready.get());
     const HANDLE waitFor[] = {release.get(), parent.get()};
     ::WaitForMultipleObjects(2, waitFor, FALSE, INFINITE);
