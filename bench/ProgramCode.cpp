@@ -2,7 +2,6 @@
 
 #include "Timing.h"
 #include "registry/WINAPI32.h"
-#include "state/ProgramState.h"
 
 namespace bench {
 
@@ -15,10 +14,10 @@ double ProgramCode::HandlerMs() {
     return TimeOf([&] { form_.WinHook1_WindowActivated(desktop_); });
 }
 
-double ProgramCode::EnumWinProcMs() {
+double ProgramCode::WalkMs() {
     return TimeOf([&] {
         state_.colWindows.clear();
-        ::EnumWindows(&state::EnumWinProc, reinterpret_cast<LPARAM>(&state_.colWindows));
+        frames_.Append(state_.colWindows);
     });
 }
 
@@ -27,6 +26,10 @@ double ProgramCode::EnumKeyValuesMs() {
         WINAPI32::EnumKeyValues(WINAPI32::kLocalMachine, state::kInstancesKey,
                                 state::kInstancesView);
     });
+}
+
+double ProgramCode::ScanMs() {
+    return WalkMs() + EnumKeyValuesMs();
 }
 
 OwnRegisterValue::OwnRegisterValue() : name_(std::to_string(::GetCurrentThreadId())) {

@@ -1,9 +1,12 @@
-// The program's own code, called in this process: its activation handler, its snapshot pass
-// and its register listing, each timed. The one place that uses the program's state.
+// The program's own code, called in this process: its activation handler, its walk of the
+// desktop for frames and its register listing, each timed, and one scan made of those two as
+// the handler makes it. The one place that uses the program's state.
 #pragma once
 
 #include <string>
 
+#include "state/ProgramState.h"
+#include "ui/PopupRule.h"
 #include "ui/frmmain.h"
 
 namespace bench {
@@ -15,12 +18,16 @@ class ProgramCode {
     ProgramCode& operator=(const ProgramCode&) = delete;
 
     double HandlerMs();
-    double EnumWinProcMs();
+    double WalkMs();
     double EnumKeyValuesMs();
+    // The walk, then the listing: the register is read since a frame beyond the program's
+    // start (this process's sentinel) is always there.
+    double ScanMs();
 
   private:
     const HWND desktop_ = ::GetDesktopWindow();  // the window the handler is told of
     state::ProgramState state_;
+    state::ClassWindows frames_{ui::kFrameClass};  // the walk's own memory, as the handler keeps
     ui::frmmain form_{state_};  // not loaded: only its activation handler is used
 };
 

@@ -73,14 +73,14 @@ void PrintLevels(int popups, const std::vector<LevelFigures>& levels) {
         "SetForegroundWindow) to the arrival of WM_CLOSE, %d pop-ups per row; times in ms\n",
         popups);
     Say("  %7s %11s %7s %8s %8s %8s %6s %9s %9s %9s %8s %8s %7s\n", "windows", "procs/thrds",
-        "closed", "median", "p95", "floor", "ratio", "calls", "handler", "EnumWin", "EnumKey",
-        "trip", "scans");
+        "closed", "median", "p95", "floor", "ratio", "calls", "handler", "walk", "EnumKey", "trip",
+        "scans");
     for (const LevelFigures& f : levels) {
         Say("  %7d %5d/%-5d %3d/%-3d %8.2f %8.2f %8.2f %6.2f %9.2f %9.2f %9.2f %8.3f %8.3f %7.2f"
             "%s\n",
             f.windows, f.processes, f.threads, f.closed, f.closed + f.missed, f.latencyMedian,
             f.latencyP95, f.pairedFloor, f.pairedFloor > 0 ? f.latencyMedian / f.pairedFloor : 0,
-            f.callsMedian, f.handler, f.enumWinProc, f.enumKeyValues, f.roundTrip, f.scansPerPopup,
+            f.callsMedian, f.handler, f.walk, f.enumKeyValues, f.roundTrip, f.scansPerPopup,
             f.paramsOne ? "" : "  (a WM_CLOSE had parameters other than 1, 1)");
     }
     const std::string waiting = EveryLevel(levels, [](const LevelFigures& f) {
@@ -91,17 +91,15 @@ void PrintLevels(int popups, const std::vector<LevelFigures>& levels) {
         std::snprintf(buf, sizeof buf, "%.2f", f.floor);
         return std::string(buf);
     });
-    Say("  floor: one EnumWindows pass with GetClassNameA, GetWindowTextA and "
-        "GetWindowThreadProcessId per window plus\n"
-        "    RegOpenKeyExA/RegEnumValueA over the register, done here just before each pop-up "
-        "(median); ratio = median / floor.\n"
+    Say("  floor: one scan through the program's own code (its walk of the desktop for \"IEFrame\" "
+        "windows, then its listing of\n"
+        "    the register), done here just before each pop-up (median); ratio = median / floor.\n"
         "  calls: time inside ShowWindow + SetForegroundWindow (WM_CLOSE cannot arrive "
         "sooner); WM_CLOSE was already queued when they\n"
         "    returned for %s pop-ups.\n"
-        "  handler, EnumWin, EnumKey: the program's own code called here (its activation "
-        "handler; one EnumWindows pass with its\n"
-        "    EnumWinProc; its EnumKeyValues), medians of passes taken each beside a floor pass, "
-        "whose median was %s ms.\n"
+        "  handler, walk, EnumKey: the program's own code called here (its activation "
+        "handler; its walk alone; its EnumKeyValues),\n"
+        "    medians of passes taken each beside a floor pass, whose median was %s ms.\n"
         "  trip: SendMessageTimeout(WM_NULL) round trip to the program's idle main window. "
         "scans: the program's scans per pop-up.\n",
         waiting.c_str(), floors.c_str());

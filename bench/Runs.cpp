@@ -11,42 +11,11 @@
 #include "ProgramCode.h"
 #include "Report.h"
 #include "Timing.h"
-#include "state/ProgramState.h"
 #include "win32/Handles.h"
 
 namespace bench {
 
 namespace {
-
-BOOL CALLBACK FloorProc(HWND hwnd, LPARAM) {
-    char cls[255];
-    char title[255];
-    DWORD pid = 0;
-    ::GetClassNameA(hwnd, cls, 255);
-    ::GetWindowTextA(hwnd, title, 255);
-    ::GetWindowThreadProcessId(hwnd, &pid);
-    return TRUE;
-}
-
-// The system work the program cannot avoid, done bare: one EnumWindows pass with the three
-// calls per window, and the register's value names.
-double FloorPass() {
-    const double start = NowMs();
-    ::EnumWindows(&FloorProc, 0);
-    win32::Key key;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, state::kInstancesKey, 0,
-                        KEY_READ | state::kInstancesView, key.put()) == ERROR_SUCCESS) {
-        char name[256];
-        for (DWORD i = 0;; ++i) {
-            DWORD length = sizeof name;
-            if (::RegEnumValueA(key.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
-                ERROR_SUCCESS) {
-                break;
-            }
-        }
-    }
-    return NowMs() - start;
-}
 
 // Two visible windows of this thread, activated in turn. Tool windows: the taskbar has no
 // buttons to update for them.
@@ -70,16 +39,15 @@ class SwitchPair {
 };
 
 // The program's own code on the activation path, called here, each pass beside a floor pass
-// so that both meet the same load; a median of each.
-void MeasureProgramCode(LevelFigures& f) {
-    ProgramCode code;
+// (one scan through that code) so that both meet the same load; a median of each.
+void MeasureProgramCode(ProgramCode& code, LevelFigures& f) {
     const struct {
         double LevelFigures::*figure;
         std::function<double()> pass;
     } series[] = {
-        {&LevelFigures::floor, &FloorPass},
+        {&LevelFigures::floor, [&] { return code.ScanMs(); }},
         {&LevelFigures::handler, [&] { return code.HandlerMs(); }},
-        {&LevelFigures::enumWinProc, [&] { return code.EnumWinProcMs(); }},
+        {&LevelFigures::walk, [&] { return code.WalkMs(); }},
         {&LevelFigures::enumKeyValues, [&] { return code.EnumKeyValuesMs(); }},
     };
     std::vector<std::vector<double>> samples(std::size(series));
@@ -98,7 +66,8 @@ LevelFigures MeasureLevel(const Options& options, const Program& program,
                           const Sentinel& sentinel) {
     LevelFigures f;
     f.windows = TopLevelCount();
-    MeasureProgramCode(f);
+    ProgramCode code;
+    MeasureProgramCode(code, f);
 
     sentinel.WaitQuiet(std::max(50.0, 3 * f.handler));
     f.roundTrip = MedianOf(100, 0, [&] { return RoundTripMs(program.window); });
@@ -111,7 +80,7 @@ LevelFigures MeasureLevel(const Options& options, const Program& program,
     std::unique_ptr<Popup> previous;
     for (int i = 0; i < options.popups; ++i) {
         sentinel.WaitQuiet(quiet);
-        pairedFloors.push_back(FloorPass());
+        pairedFloors.push_back(code.ScanMs());
         auto popup = std::make_unique<Popup>();
         const PopupResult& r = popup->result();
         Pump(2 * r.latencyMs + 50);

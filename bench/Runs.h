@@ -33,7 +33,7 @@ struct LevelFigures {
     double callsMedian = 0;
     double floor = 0;
     double handler = 0;
-    double enumWinProc = 0;
+    double walk = 0;
     double enumKeyValues = 0;
     double pairedFloor = 0;
     double roundTrip = 0;
