@@ -58,20 +58,90 @@ void Sentinel::WaitQuiet(double quietMs, double timeoutMs) const {
     }
 }
 
+std::atomic<ShowListener*> ShowListener::current_{nullptr};
+
+ShowListener::ShowListener() {
+    current_ = this;
+    Countdown hooked(1);
+    thread_ = std::thread([this, &hooked] {
+        threadId_ = ::GetCurrentThreadId();
+        MSG msg;
+        ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);  // the queue, for WM_QUIT
+        const win32::WinEventHook hook(::SetWinEventHook(
+            EVENT_OBJECT_SHOW, EVENT_OBJECT_SHOW, nullptr, &OnShow, 0, 0, WINEVENT_OUTOFCONTEXT));
+        hooked.CountDown();
+        while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
+            ::DispatchMessageA(&msg);
+        }
+    });
+    hooked.Wait();
+}
+
+ShowListener::~ShowListener() {
+    ::PostThreadMessageA(threadId_, WM_QUIT, 0, 0);
+    thread_.join();
+    current_ = nullptr;
+}
+
+void ShowListener::Watch(HWND window) {
+    delivered_ = 0;
+    watched_ = window;
+}
+
+void CALLBACK ShowListener::OnShow(HWINEVENTHOOK, DWORD, HWND hwnd, LONG object, LONG child, DWORD,
+                                   DWORD) {
+    const double now = NowMs();  // first thing: the delivery
+    ShowListener* self = current_;
+    if (self == nullptr) {
+        return;
+    }
+    if (object == OBJID_WINDOW && child == CHILDID_SELF) {
+        ++self->windows_;
+        if (hwnd == self->watched_ && self->delivered_ == 0) {
+            self->delivered_ = now;
+        }
+    } else {
+        ++(object == OBJID_CARET    ? self->carets_
+           : object == OBJID_CURSOR ? self->cursors_
+                                    : self->others_);
+    }
+}
+
+Popup::Popup(bool activate)
+    : activate_(activate),
+      frame_(ui::kFrameClass, "Bench pop-up",
+             [this](HWND window, const FrameState& state) { Measure(window, state); }) {}
+
+Popup::Popup(ShowListener& listener)
+    : listener_(&listener),
+      frame_(kBareClass, "Bench pop-up",
+             [this](HWND window, const FrameState& state) { Measure(window, state); }) {}
+
 void Popup::Measure(HWND window, const FrameState& state) {
+    if (listener_ != nullptr) {
+        listener_->Watch(window);
+    }
+    const auto arrived = [&] {
+        return listener_ != nullptr ? listener_->deliveredMs() > 0 : state.closes > 0;
+    };
     const double start = NowMs();
-    ::ShowWindow(window, SW_SHOW);
-    ::SetForegroundWindow(window);
+    ::ShowWindow(window, activate_ ? SW_SHOW : SW_SHOWNOACTIVATE);
+    if (activate_) {
+        ::SetForegroundWindow(window);
+    }
     result_.callsMs = NowMs() - start;
     MSG msg;
     result_.waitingAfterCalls =
-        ::PeekMessageA(&msg, window, WM_CLOSE, WM_CLOSE, PM_NOREMOVE) != FALSE;
-    while (state.closes == 0 && NowMs() - start < kPopupTimeoutMs) {
+        listener_ != nullptr
+            ? arrived()
+            : ::PeekMessageA(&msg, window, WM_CLOSE, WM_CLOSE, PM_NOREMOVE) != FALSE;
+    while (!arrived() && NowMs() - start < kPopupTimeoutMs) {
         Pump(1);
     }
-    result_.closed = state.closes > 0;
+    result_.closed = arrived();
     result_.paramsOne = state.paramsOne;
-    result_.latencyMs = state.firstCloseMs - start;
+    result_.latencyMs =
+        (listener_ != nullptr ? listener_->deliveredMs() : state.firstCloseMs.load()) - start;
 }
 
 }  // namespace bench

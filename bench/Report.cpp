@@ -105,6 +105,45 @@ void PrintLevels(int popups, const std::vector<LevelFigures>& levels) {
         waiting.c_str(), floors.c_str());
 }
 
+void PrintQuiet(bool showEvents, int popups, const std::vector<LevelFigures>& levels) {
+    if (!showEvents) {
+        Say("\nFrames shown without activation: not measured; the system told a listener of no "
+            "window shown that way.\n");
+        return;
+    }
+    Say("\nFrames shown without activation: a new \"IEFrame\" window (ShowWindow "
+        "SW_SHOWNOACTIVATE) to the arrival of WM_CLOSE,\n"
+        "against a bare listener's callback; %d of each per row, alternated; times in ms\n",
+        popups);
+    Say("  %7s %7s %8s %8s %8s %8s  %7s %8s %8s %8s %6s %7s\n", "windows", "closed", "median",
+        "p95", "show", "after", "called", "bare", "p95", "show", "ratio", "scans");
+    for (const LevelFigures& f : levels) {
+        const QuietSeries& q = f.quiet;
+        const QuietSeries& b = f.bare;
+        Say("  %7d %3d/%-3d %8.2f %8.2f %8.2f %8.2f  %3d/%-3d %8.2f %8.2f %8.2f %6.2f %7.2f\n",
+            f.windows, q.arrived, q.shown, q.median, q.p95, q.showMs, q.afterShowMs, b.arrived,
+            b.shown, b.median, b.p95, b.showMs, b.median > 0 ? q.median / b.median : 0,
+            f.quietScans);
+    }
+    const std::string queued = EveryLevel(levels, [](const LevelFigures& f) {
+        return std::to_string(f.quiet.beforeReturn) + "/" + std::to_string(f.quiet.shown);
+    });
+    const std::string called = EveryLevel(levels, [](const LevelFigures& f) {
+        return std::to_string(f.bare.beforeReturn) + "/" + std::to_string(f.bare.shown);
+    });
+    Say("  bare: an out-of-context EVENT_OBJECT_SHOW listener (SetWinEventHook, "
+        "WINEVENT_OUTOFCONTEXT) of this process, on a thread\n"
+        "    with a message loop: the show call to its callback, for a window of the same kind "
+        "(a fresh thread, the same styles) of\n"
+        "    a class the program lets pass; ratio = median / bare median.\n"
+        "  show: time inside ShowWindow (the frame's thread sees no WM_CLOSE sooner); after: from "
+        "its return to WM_CLOSE (median).\n"
+        "    WM_CLOSE was already queued as it returned for %s frames, the listener's callback had "
+        "run for %s.\n"
+        "  scans: the program's scans per frame of its own shown this way.\n",
+        queued.c_str(), called.c_str());
+}
+
 void PrintChurn(const ChurnFigures& churn) {
     if (churn.activations == 0) {
         return;

@@ -13,6 +13,7 @@ void Say(const char* format, ...);
 // "Wine 8.0, 2 processors", or "Windows, ..." where Wine is not underneath.
 std::string SystemName();
 void PrintLevels(int popups, const std::vector<LevelFigures>& levels);
+void PrintQuiet(bool showEvents, int popups, const std::vector<LevelFigures>& levels);
 void PrintChurn(const ChurnFigures& churn);
 
 }  // namespace bench

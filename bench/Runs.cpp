@@ -62,8 +62,65 @@ void MeasureProgramCode(ProgramCode& code, LevelFigures& f) {
     }
 }
 
-LevelFigures MeasureLevel(const Options& options, const Program& program,
-                          const Sentinel& sentinel) {
+// The program's scans since the count was `before`, read once it has handled all that came
+// before. Where the system raises show events, a frame shown without activation marks the
+// point: the program judges it after every event queued ahead of its show. Then a wait until
+// no scan has ended for `quietMs`.
+int ScansSince(const Sentinel& sentinel, int before, bool showEvents, double quietMs) {
+    if (showEvents) {
+        const Popup marker(false);
+    }
+    sentinel.WaitQuiet(quietMs);
+    return sentinel.scans() - before;
+}
+
+// Whether the system tells a listener of a window shown without activation (Wine 8 does not).
+bool ShowEventsRaised() {
+    ShowListener listener;
+    return Popup(listener).result().closed;
+}
+
+// Frames shown without activation, the bare listener's and the program's in turn, each once
+// the program has been quiet for longer than a scan takes.
+void MeasureQuiet(const Options& options, const Sentinel& sentinel, LevelFigures& f) {
+    QuietSeries* const series[] = {&f.bare, &f.quiet};
+    std::vector<double> latencies[2], calls[2], afterShow[2];
+    const double quiet = std::max(30.0, 1.2 * f.handler);
+    const int scansBefore = sentinel.scans();
+    for (int i = 0; i < options.popups; ++i) {
+        for (int s = 0; s < 2; ++s) {
+            sentinel.WaitQuiet(quiet);
+            PopupResult r;
+            if (s == 0) {
+                ShowListener listener;
+                r = Popup(listener).result();
+            } else {
+                r = Popup(false).result();
+                f.paramsOne = f.paramsOne && r.paramsOne;
+            }
+            QuietSeries& q = *series[s];
+            ++q.shown;
+            if (r.closed) {
+                ++q.arrived;
+                latencies[s].push_back(r.latencyMs);
+                afterShow[s].push_back(r.latencyMs - r.callsMs);
+            }
+            calls[s].push_back(r.callsMs);
+            q.beforeReturn += r.waitingAfterCalls ? 1 : 0;
+        }
+    }
+    f.quietScans =
+        static_cast<double>(ScansSince(sentinel, scansBefore, true, quiet)) / options.popups;
+    for (int s = 0; s < 2; ++s) {
+        series[s]->median = Median(latencies[s]);
+        series[s]->p95 = Percentile(latencies[s], 0.95);
+        series[s]->showMs = Median(calls[s]);
+        series[s]->afterShowMs = Median(afterShow[s]);
+    }
+}
+
+LevelFigures MeasureLevel(const Options& options, const Program& program, const Sentinel& sentinel,
+                          bool showEvents) {
     LevelFigures f;
     f.windows = TopLevelCount();
     ProgramCode code;
@@ -81,7 +138,7 @@ LevelFigures MeasureLevel(const Options& options, const Program& program,
     for (int i = 0; i < options.popups; ++i) {
         sentinel.WaitQuiet(quiet);
         pairedFloors.push_back(code.ScanMs());
-        auto popup = std::make_unique<Popup>();
+        auto popup = std::make_unique<Popup>(true);
         const PopupResult& r = popup->result();
         Pump(2 * r.latencyMs + 50);
         if (r.closed) {
@@ -96,8 +153,8 @@ LevelFigures MeasureLevel(const Options& options, const Program& program,
         previous = std::move(popup);
         Pump(2 * r.latencyMs + 50);
     }
-    sentinel.WaitQuiet(quiet);
-    f.scansPerPopup = static_cast<double>(sentinel.scans() - scansBefore) / options.popups;
+    f.scansPerPopup =
+        static_cast<double>(ScansSince(sentinel, scansBefore, showEvents, quiet)) / options.popups;
     previous.reset();  // the active one: its end hands activation on
     sentinel.WaitQuiet(quiet);
     f.closed = static_cast<int>(latencies.size());
@@ -105,6 +162,9 @@ LevelFigures MeasureLevel(const Options& options, const Program& program,
     f.latencyP95 = Percentile(latencies, 0.95);
     f.callsMedian = Median(calls);
     f.pairedFloor = Median(pairedFloors);
+    if (showEvents) {
+        MeasureQuiet(options, sentinel, f);
+    }
     return f;
 }
 
@@ -166,6 +226,7 @@ RunFigures MeasureRun(const Options& options, const Program& program) {
         Say("... %d activations with %d top-level windows\n", options.churn, TopLevelCount());
         figures.churn = Churn(options, program, sentinel);
     }
+    figures.showEvents = ShowEventsRaised();
     TaskbarHidden hidden;
     Holders holders;
     for (const int level : options.levels) {
@@ -178,7 +239,8 @@ RunFigures MeasureRun(const Options& options, const Program& program) {
         const double settled = Settle(options.shellUnixPid, 240000);
         Say("... %d top-level windows (made and settled in %.0f s)\n", TopLevelCount(),
             (NowMs() - settleStart) / 1000.0);
-        LevelFigures& f = figures.levels.emplace_back(MeasureLevel(options, program, sentinel));
+        LevelFigures& f = figures.levels.emplace_back(
+            MeasureLevel(options, program, sentinel, figures.showEvents));
         f.settleSeconds = settled;
         f.processes = holders.processes();
         f.threads = holders.threads();

@@ -19,6 +19,17 @@ struct Options {
     DWORD shellUnixPid = 0;
 };
 
+// Frames shown without activation: to the program's WM_CLOSE, or to the bare listener's callback.
+struct QuietSeries {
+    int shown = 0;
+    int arrived = 0;
+    double median = 0;
+    double p95 = 0;
+    double showMs = 0;       // median time inside ShowWindow
+    double afterShowMs = 0;  // median time from its return to the arrival
+    int beforeReturn = 0;    // WM_CLOSE queued, or the callback run, before ShowWindow returned
+};
+
 struct LevelFigures {
     int windows = 0;
     int processes = 0;
@@ -38,6 +49,9 @@ struct LevelFigures {
     double pairedFloor = 0;
     double roundTrip = 0;
     double scansPerPopup = 0;
+    QuietSeries quiet;
+    QuietSeries bare;
+    double quietScans = 0;  // the program's scans per frame of its own shown without activation
 };
 
 struct ChurnFigures {
@@ -55,6 +69,7 @@ struct ChurnFigures {
 };
 
 struct RunFigures {
+    bool showEvents = false;  // the system tells of a window shown without activation
     std::vector<LevelFigures> levels;
     ChurnFigures churn;
 };

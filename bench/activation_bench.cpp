@@ -1,9 +1,10 @@
 // Activation benchmark, run beside the real program by run_activation_bench.sh. Prints:
 //  - for 100, 1000 and 5000 top-level windows on the desktop (hidden windows held by child
 //    copies of this program over several processes and threads): the time from activating a
-//    new "IEFrame" window, on a fresh thread, to the arrival of the program's WM_CLOSE; the
-//    floor, the same system work done bare in this process; and the program's own code on
-//    that path timed here;
+//    new "IEFrame" window, on a fresh thread, to the arrival of the program's WM_CLOSE, against
+//    the floor, one scan through the program's own code here, and that code's parts timed;
+//    the time from showing one without activation to its WM_CLOSE, against a bare listener's
+//    callback for a window shown so;
 //  - the program's holdings (handles, GDI and USER objects, memory) before and after many
 //    activations;
 //  - with `cost`: what a running program's hooks cost this one (window creation, activation).
@@ -89,6 +90,7 @@ int Run(int argc, char** argv) {
         static_cast<int>(sizeof(void*) * 8));
     const RunFigures figures = MeasureRun(options, program);
     PrintLevels(options.popups, figures.levels);
+    PrintQuiet(figures.showEvents, options.popups, figures.levels);
     PrintChurn(figures.churn);
     return 0;
 }
