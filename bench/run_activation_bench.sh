@@ -93,20 +93,26 @@ trap cleanup EXIT
 # shellcheck source=scripts/xvfb.sh
 source "$root/scripts/xvfb.sh"
 
-# Linux pid of the process of this prefix whose command line matches a pattern (the newest).
+# Linux pid of the newest process of this prefix whose name begins with NAME (Linux keeps 15
+# characters of it) and whose command line holds WORDS: the Wine process itself, not the
+# shell, bubblewrap or loader that started it, whose command lines name the program too.
 unix_pid() {
-  local pid found=
-  for pid in $(pgrep -f -- "$1" || true); do
-    if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$prefix"; then
+  local name=${1:0:15} words=${2:-} comm pid this found=0
+  for comm in /proc/[0-9]*/comm; do
+    pid=${comm#/proc/} && pid=${pid%/comm}
+    [ "$pid" -gt "$found" ] && read -r this 2>/dev/null <"$comm" && [[ $this == "$name"* ]] ||
+      continue
+    if { tr '\0' '\n' <"/proc/$pid/environ" | grep -qx "WINEPREFIX=$prefix" &&
+      tr '\0' ' ' <"/proc/$pid/cmdline" | grep -qF -- "$words"; } 2>/dev/null; then
       found=$pid
     fi
   done
-  echo "$found"
+  [ "$found" = 0 ] || echo "$found"
 }
 wait_unix_pid() {
   local pid=
   for _ in $(seq 200); do
-    pid=$(unix_pid "$1")
+    pid=$(unix_pid "$@")
     [ -n "$pid" ] && break
     sleep 0.1
   done
@@ -133,16 +139,16 @@ cost() {
 # A trivial program that only waits in GetMessage: the reference for idle wake-ups. It also
 # brings up the desktop, which stays while it runs.
 wine "$bench" idle >/dev/null 2>&1 &
-idle=$(wait_unix_pid 'activation_bench.exe idle')
-explorer=$(wait_unix_pid 'explorer.exe /desktop')
-server=$(wait_unix_pid 'wineserver')
+idle=$(wait_unix_pid activation_bench.exe ' idle')
+explorer=$(wait_unix_pid explorer.exe /desktop)
+server=$(wait_unix_pid wineserver)
 
 # The program, started and ended as a user would (taskkill without /f is the Exit path).
 start_program() {
   wine "$bin/tamewin.exe" >/dev/null 2>&1 &
   wine "$bench" wait >/dev/null
-  program=$(wait_unix_pid 'tamewin.exe')
-  companion=$(unix_pid 'tamehookhost')
+  program=$(wait_unix_pid tamewin.exe)
+  companion=$(unix_pid tamehookhost)
 }
 # A 32-bit taskkill, which Debian's `wine` picks in the WoW64 mode, does not see 64-bit programs.
 taskkill=(wine taskkill)
@@ -173,7 +179,7 @@ program_runs=()
 for round in 1 2 3; do
   echo "== cost round $round: a bare icon, then the program"
   wine "$bench" icon >/dev/null 2>&1 &
-  wait_unix_pid 'activation_bench.exe icon' >/dev/null
+  wait_unix_pid activation_bench.exe ' icon' >/dev/null
   icon_runs+=("$(cost)")
   wine "$bench" endicon >/dev/null 2>&1
   start_program
