@@ -288,4 +288,19 @@ double ShowMs() {
     });
 }
 
+// Creating 150 top-level windows, each shown with SW_SHOWNOACTIVATE and destroyed in turn;
+// median of three rounds.
+double QuietShowMs() {
+    RegisterClassOnce(kPlainClass, &PlainProc);
+    return MedianOf(3, 50, [] {
+        return TimeOf([] {
+            for (int i = 0; i < 150; ++i) {
+                const win32::Window window(
+                    MakeWindow(kPlainClass, "Bench quiet", 0, WS_OVERLAPPEDWINDOW, 200, 150));
+                ::ShowWindow(window.get(), SW_SHOWNOACTIVATE);
+            }
+        });
+    });
+}
+
 }  // namespace bench

@@ -81,5 +81,6 @@ RunFigures MeasureRun(const Options& options, const Program& program);
 double CreateDestroyMs();
 double SwitchMs();
 double ShowMs();
+double QuietShowMs();
 
 }  // namespace bench

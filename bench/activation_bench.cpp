@@ -7,11 +7,12 @@
 //    callback for a window shown so;
 //  - the program's holdings (handles, GDI and USER objects, memory) before and after many
 //    activations;
-//  - with `cost`: what a running program's hooks cost this one (window creation, activation).
+//  - with `cost`: what a running program's hooks cost this one (window creation, activation,
+//    windows shown without activation);
 //
 //   activation_bench run [--levels 100,1000,5000] [--popups 50] [--churn 10000]
 //                        [--unix-pids PROGRAM,COMPANION,SHELL]
-//   activation_bench cost      prints "cost CREATE_MS SWITCH_MS SHOW_MS"
+//   activation_bench cost      prints "cost CREATE_MS SWITCH_MS SHOW_MS QUIET_MS"
 //   activation_bench wait      waits for the desktop and the program; prints its process id
 //   activation_bench idle      one window and a GetMessage loop, nothing else (a reference)
 //   activation_bench hold WINDOWS THREADS READY RELEASE PARENT   (started by run)
@@ -102,7 +103,8 @@ int Cost(int, char**) {
     Pump(500);
     const double create = CreateDestroyMs();
     const double switches = SwitchMs();
-    Say("cost %.1f %.1f %.2f\n", create, switches, ShowMs());
+    const double show = ShowMs();
+    Say("cost %.1f %.1f %.2f %.1f\n", create, switches, show, QuietShowMs());
     return 0;
 }
 
