@@ -156,11 +156,14 @@ void PrintChurn(const ChurnFigures& churn) {
         churn.seconds);
     Say("    %-44s %10s %10s %10s\n", "", "before", "after", "change");
     PrintHoldings("tamewin.exe", churn.before, churn.after);
+    const char* companion =
+        "its companion (tamehookhost, hosting the hook library of the other bitness)";
     if (churn.companion) {
-        PrintHoldings(
-            "its companion (tamehookhost, hosting the hook library of the other "
-            "bitness)",
-            churn.companionBefore, churn.companionAfter);
+        PrintHoldings(companion, churn.companionBefore, churn.companionAfter);
+    } else if (churn.companionEnded) {
+        Say("  %s:\n    ran as the benchmark began, and had ended by the counts (the program ends "
+            "it with its hooks once a\n    foreground event has come)\n",
+            companion);
     }
 }
 

@@ -169,23 +169,17 @@ LevelFigures MeasureLevel(const Options& options, const Program& program, const 
 }
 
 // Many activations of two tool windows of this program, each waited for until the program
-// has scanned for it, with the program's holdings before and after.
-ChurnFigures Churn(const Options& options, const Program& program, const Sentinel& sentinel) {
+// has scanned for it, with the program's holdings before and after. Its companion's too (the
+// process `companionId`, opened as the run began; null: none), while it runs: the program
+// ends it with the hooks once a foreground event has come.
+ChurnFigures Churn(const Options& options, const Program& program, const Sentinel& sentinel,
+                   DWORD companionId, HANDLE companion) {
+    const auto running = [&] {
+        return companion != nullptr && ::WaitForSingleObject(companion, 0) == WAIT_TIMEOUT;
+    };
     ChurnFigures c;
     SwitchPair pair(WS_EX_TOOLWINDOW);
     c.windows = TopLevelCount();
-    const DWORD companionId = ChildOf(program.id);
-    win32::Handle companion(
-        companionId != 0
-            ? ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, companionId)
-            : nullptr);
-    c.companion = static_cast<bool>(companion);
-    const auto holdings = [&](Holdings& ofProgram, Holdings& ofCompanion) {
-        ofProgram = HoldingsOf(program.process.get(), program.id, options.unixPid);
-        if (c.companion) {
-            ofCompanion = HoldingsOf(companion.get(), companionId, options.companionUnixPid);
-        }
-    };
     // Warm-up: what the program makes once is made before the first count; it also tells how
     // many scans one switch causes.
     constexpr int kWarmUp = 100;
@@ -196,7 +190,11 @@ ChurnFigures Churn(const Options& options, const Program& program, const Sentine
     }
     c.scansPerSwitch = std::max(1, (sentinel.scans() - scans + kWarmUp / 2) / kWarmUp);
 
-    holdings(c.before, c.companionBefore);
+    c.before = HoldingsOf(program.process.get(), program.id, options.unixPid);
+    c.companion = running();
+    if (c.companion) {
+        c.companionBefore = HoldingsOf(companion, companionId, options.companionUnixPid);
+    }
     scans = sentinel.scans();
     const double start = NowMs();
     // At most two switches in flight: the next comes once the program has scanned for the
@@ -211,20 +209,31 @@ ChurnFigures Churn(const Options& options, const Program& program, const Sentine
     c.seconds = (NowMs() - start) / 1000.0;
     c.activations = options.churn;
     c.scans = sentinel.scans() - scans;
-    holdings(c.after, c.companionAfter);
+    c.after = HoldingsOf(program.process.get(), program.id, options.unixPid);
+    c.companion = c.companion && running();
+    if (c.companion) {
+        c.companionAfter = HoldingsOf(companion, companionId, options.companionUnixPid);
+    }
+    c.companionEnded = companion != nullptr && !c.companion;
     return c;
 }
 
 }  // namespace
 
 RunFigures MeasureRun(const Options& options, const Program& program) {
+    // The companion first: this process's windows, shown, raise foreground events.
+    const DWORD companionId = ChildOf(program.id);
+    const win32::Handle companion(
+        companionId != 0 ? ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | SYNCHRONIZE,
+                                         FALSE, companionId)
+                         : nullptr);
     RunFigures figures;
     OwnRegisterValue own;
     Sentinel sentinel;
     if (options.churn > 0) {
         Settle(options.shellUnixPid, 60000);
         Say("... %d activations with %d top-level windows\n", options.churn, TopLevelCount());
-        figures.churn = Churn(options, program, sentinel);
+        figures.churn = Churn(options, program, sentinel, companionId, companion.get());
     }
     figures.showEvents = ShowEventsRaised();
     TaskbarHidden hidden;

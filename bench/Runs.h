@@ -65,7 +65,8 @@ struct ChurnFigures {
     Holdings after;
     Holdings companionBefore;
     Holdings companionAfter;
-    bool companion = false;
+    bool companion = false;       // it ran at both counts
+    bool companionEnded = false;  // it ran as the run began, and had ended by a count
 };
 
 struct RunFigures {
