@@ -9,10 +9,14 @@
 //    activations;
 //  - with `cost`: what a running program's hooks cost this one (window creation, activation,
 //    windows shown without activation);
+//  - with `listen`: the program's scans and the desktop's show events by kind meanwhile.
 //
 //   activation_bench run [--levels 100,1000,5000] [--popups 50] [--churn 10000]
 //                        [--unix-pids PROGRAM,COMPANION,SHELL]
 //   activation_bench cost      prints "cost CREATE_MS SWITCH_MS SHOW_MS QUIET_MS"
+//   activation_bench listen    until "end listen"; prints "listening X Y", then
+//                              "listen SCANS WINDOWS CARETS CURSORS OTHERS TYPED"
+//   activation_bench icon      a bare notification-area icon, until "end icon"
 //   activation_bench wait      waits for the desktop and the program; prints its process id
 //   activation_bench idle      one window and a GetMessage loop, nothing else (a reference)
 //   activation_bench hold WINDOWS THREADS READY RELEASE PARENT   (started by run)
@@ -28,6 +32,7 @@
 #include <vector>
 
 #include "Desktop.h"
+#include "Frames.h"
 #include "Holders.h"
 #include "Program.h"
 #include "Report.h"
@@ -126,7 +131,21 @@ int Idle(int, char**) {
     return 0;
 }
 
-constexpr char kIconEndEvent[] = "Local\\TamewinBench.IconEnd";
+// The event that "activation_bench end NAME" sets.
+win32::Handle EndEvent(const std::string& name, DWORD access = 0) {
+    const std::string full = "Local\\TamewinBench.End." + name;
+    return win32::Handle(access == 0 ? ::CreateEventA(nullptr, TRUE, FALSE, full.c_str())
+                                     : ::OpenEventA(access, FALSE, full.c_str()));
+}
+
+// Handles this thread's messages until the event is set.
+void PumpUntil(const win32::Handle& event) {
+    const HANDLE waitFor = event.get();
+    while (::MsgWaitForMultipleObjects(1, &waitFor, FALSE, INFINITE, QS_ALLINPUT) ==
+           WAIT_OBJECT_0 + 1) {
+        Pump(0);
+    }
+}
 
 // A program that shows nothing but one notification-area icon: the baseline of what the
 // program costs others, since under Wine any icon slows other programs' windows.
@@ -142,22 +161,46 @@ int BareIcon(int, char**) {
     if (!::Shell_NotifyIconA(NIM_ADD, &icon)) {
         return 1;
     }
-    // Until "activation_bench endicon" asks it to go, taking its icon with it.
-    const win32::Handle end(::CreateEventA(nullptr, TRUE, FALSE, kIconEndEvent));
-    const HANDLE waitFor = end.get();
-    while (::MsgWaitForMultipleObjects(1, &waitFor, FALSE, INFINITE, QS_ALLINPUT) ==
-           WAIT_OBJECT_0 + 1) {
-        MSG msg;
-        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            ::DispatchMessageA(&msg);
-        }
-    }
+    PumpUntil(EndEvent("icon"));  // taking its icon with it
     ::Shell_NotifyIconA(NIM_DELETE, &icon);
     return 0;
 }
 
-int EndBareIcon(int, char**) {
-    const win32::Handle end(::OpenEventA(EVENT_MODIFY_STATE, FALSE, kIconEndEvent));
+// Notepad's edit control, or null.
+HWND NotepadEdit() {
+    const HWND notepad = ::FindWindowA("Notepad", nullptr);
+    return notepad != nullptr ? ::FindWindowExA(notepad, nullptr, "Edit", nullptr) : nullptr;
+}
+
+// While a user works in another program: counts the program's scans and the show events of
+// the desktop by kind. Tells where notepad's edit control is (its centre, or the screen's),
+// and at the end how long its text has grown (-1: no notepad).
+int Listen(int, char**) {
+    if (!WaitForDesktop()) {
+        return 1;
+    }
+    const Sentinel sentinel;
+    const ShowListener listener;
+    const win32::Handle end = EndEvent("listen");
+    RECT r{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+    if (const HWND edit = NotepadEdit()) {
+        ::GetWindowRect(edit, &r);
+    }
+    Say("listening %ld %ld\n", (r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    PumpUntil(end);
+    // Asked, not GetWindowTextLength, which for another process's window answers from its
+    // caption.
+    DWORD_PTR typed = static_cast<DWORD_PTR>(-1);
+    if (const HWND edit = NotepadEdit()) {
+        ::SendMessageTimeoutA(edit, WM_GETTEXTLENGTH, 0, 0, SMTO_BLOCK, 5000, &typed);
+    }
+    Say("listen %d %d %d %d %d %d\n", sentinel.scans(), listener.windows(), listener.carets(),
+        listener.cursors(), listener.others(), static_cast<int>(typed));
+    return 0;
+}
+
+int End(int, char** argv) {
+    const win32::Handle end = EndEvent(argv[2], EVENT_MODIFY_STATE);
     return end && ::SetEvent(end.get()) ? 0 : 1;
 }
 
@@ -182,14 +225,9 @@ struct Mode {
 };
 
 constexpr Mode kModes[] = {
-    {"hold", 7, &HoldWindows},
-    {"idle", 2, &Idle},
-    {"icon", 2, &BareIcon},
-    {"endicon", 2, &EndBareIcon},
-    {"raise", 2, &RaiseForegroundEvent},
-    {"wait", 2, &Wait},
-    {"cost", 2, &Cost},
-    {"run", 2, &Run},
+    {"hold", 7, &HoldWindows}, {"idle", 2, &Idle}, {"icon", 2, &BareIcon},
+    {"listen", 2, &Listen},    {"end", 3, &End},   {"raise", 2, &RaiseForegroundEvent},
+    {"wait", 2, &Wait},        {"cost", 2, &Cost}, {"run", 2, &Run},
 };
 
 }  // namespace
@@ -202,9 +240,10 @@ int main(int argc, char** argv) {
             return mode.run(argc, argv);
         }
     }
-    std::fprintf(stderr,
-                 "usage: activation_bench run [--levels 100,1000,5000] [--popups 50] "
-                 "[--churn 10000] [--unix-pids PROGRAM,COMPANION,SHELL]\n"
-                 "       activation_bench cost | wait | idle | icon | endicon | raise\n");
+    std::fprintf(
+        stderr,
+        "usage: activation_bench run [--levels 100,1000,5000] [--popups 50] "
+        "[--churn 10000] [--unix-pids PROGRAM,COMPANION,SHELL]\n"
+        "       activation_bench cost | wait | idle | icon | listen | raise | end icon|listen\n");
     return 2;
 }

@@ -13,7 +13,8 @@
 # its own prefix build/ARCH/bench-prefix-MODE (MODE: the Wine mode of scripts/wine.sh).
 # Prints what the benchmark measures inside Wine, and from Linux: what the program's hooks
 # cost another program and the shell, and how often the program's threads wake while nothing
-# happens. Ends every process it started. Build first: scripts/build.sh ARCH.
+# happens and while a user types and moves the mouse in another program (xdotool, Wine's
+# notepad). Ends every process it started. Build first: scripts/build.sh ARCH.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 # Again through the driver, unless already there (--in-mode).
@@ -191,7 +192,7 @@ for round in 1 2 3; do
   wine "$bench" icon >/dev/null 2>&1 &
   wait_unix_pid activation_bench.exe ' icon' >/dev/null
   icon_runs+=("$(cost)")
-  wine "$bench" endicon >/dev/null 2>&1
+  wine "$bench" end icon >/dev/null 2>&1
   start_program
   program_runs+=("$(cost)")
   wine "$bench" raise >/dev/null 2>&1
@@ -257,14 +258,51 @@ companion_ended=0
 if [ -n "$companion" ] && [ -z "$(unix_pid tamehookhost)" ]; then
   companion= companion_ended=1
 fi
-before=$(mktemp)
-after=$(mktemp)
+spans=$(mktemp -d)
 watched=("$program" ${companion:+"$companion"} "$idle" "$explorer" "$server")
-for pid in "${watched[@]}"; do switches "$pid"; done >"$before"
+for pid in "${watched[@]}"; do switches "$pid"; done >"$spans/1"
 sleep 10
-for pid in "${watched[@]}"; do switches "$pid"; done >"$after"
+for pid in "${watched[@]}"; do switches "$pid"; done >"$spans/2"
+
+# A user at work in another program: xdotool types into Wine's notepad and moves the mouse
+# over it, while the benchmark counts the program's scans and the desktop's show events.
+wine notepad >/dev/null 2>&1 &
+notepad=$(wait_unix_pid notepad.exe)
+sleep 2  # its start and activation handled
+wine "$bench" listen >"$spans/listen" 2>/dev/null &
+for _ in $(seq 300); do
+  grep -q '^listening' "$spans/listen" && break
+  sleep 0.1
+done
+# (The screen's middle, should it not say.)
+read -r _ x y < <(grep '^listening' "$spans/listen" | tr -d '\r'; echo "- 512 384")
+# Without a window manager the X focus stays where Wine last put it; on the root window the
+# X server gives keys to the window under the pointer.
+xdotool mousemove "$x" "$y" windowfocus "$(xwininfo -root | awk '/Window id:/ {print $4}')"
+watched+=("$notepad")
+for pid in "${watched[@]}"; do switches "$pid"; done >"$spans/3"
+(
+  until [ -e "$spans/stop" ]; do
+    xdotool type --delay 60 "typing away " mousemove $((x - 40)) $((y - 20)) sleep 0.1 \
+      mousemove $((x + 40)) $((y + 20)) sleep 0.1 mousemove "$x" "$y"
+  done
+) &
+typist=$!
+sleep 10
+for pid in "${watched[@]}"; do switches "$pid"; done >"$spans/4"
+touch "$spans/stop"
+wait "$typist"
+wine "$bench" end listen >/dev/null 2>&1
+for _ in $(seq 300); do
+  grep -q '^listen ' "$spans/listen" && break
+  sleep 0.1
+done
+read -r _ scans windows carets cursors others typed < <(grep '^listen ' "$spans/listen" |
+  tr -d '\r'; echo "- ? ? ? ? ? ?")
 echo
-echo "Wake-ups over 10 idle seconds (voluntary + involuntary context switches per Linux thread)"
+echo "Wake-ups (voluntary + involuntary context switches per Linux thread) over 10 idle seconds,"
+echo "then over 10 seconds of xdotool typing into Wine's notepad and moving the mouse over it"
+printf '  %-58s %-13s %-16s %6s %7s\n' "" "pid/tid" "thread" "idle" "typing"
 name_of() {
   case $1 in
     "$program") echo "tamewin.exe" ;;
@@ -272,13 +310,24 @@ name_of() {
     "$idle") echo "reference: a window and GetMessage (activation_bench idle)" ;;
     "$explorer") echo "explorer.exe /desktop (shell)" ;;
     "$server") echo "wineserver" ;;
+    "$notepad") echo "notepad.exe (typed into)" ;;
   esac
 }
-join <(sort "$before") <(sort "$after") | sort -n | while read -r key n0 n1; do
-  printf '  %-58s %-13s %-16s %6d\n' "$(name_of "${key%/*}")" "$key" \
-    "$(cat "/proc/${key%/*}/task/${key#*/}/comm" 2>/dev/null || echo '?')" $((n1 - n0))
+# Each thread's wake-ups over each span; -: the thread was not there for the whole span.
+awk 'FILENAME != last { f++; last = FILENAME } { seen[$1]; n[f, $1] = $2 }
+  END { for (k in seen) print k, ((1, k) in n && (2, k) in n ? n[2, k] - n[1, k] : "-"),
+                                 ((3, k) in n && (4, k) in n ? n[4, k] - n[3, k] : "-") }' \
+  "$spans"/[1-4] | sort -t/ -k1,1n -k2,2n >"$spans/table"
+for pid in "${watched[@]}"; do
+  grep "^$pid/" "$spans/table" | while read -r key quiet busy; do
+    printf '  %-58s %-13s %-16s %6s %7s\n' "$(name_of "$pid")" "$key" \
+      "$(cat "/proc/$pid/task/${key#*/}/comm" 2>/dev/null || echo '?')" "$quiet" "$busy"
+  done
 done
 [ "$companion_ended" = 0 ] ||
   echo "  companion (tamehookhost): ended before these counts, with the program's hooks"
-rm -f "$before" "$after"
+echo "While typing: $typed characters reached notepad; the program ran $scans scans; the"
+echo "benchmark's own show listener saw $windows window, $carets caret, $cursors cursor and"
+echo "$others other show events."
+rm -rf "$spans"
 footer
