@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Usage: bench/run_activation_bench.sh [ARCH] [--cost-of BUILD] [--cost-only] [--doc FILE]
+# Usage: bench/run_activation_bench.sh [ARCH...] [--cost-of BUILD] [--cost-only] [--doc FILE]
 #                                     [-- arguments for "activation_bench run"]
-# ARCH: i686 or x86_64, by default the build that scripts/run.sh starts.
+# ARCH: i686 or x86_64, by default the build that scripts/run.sh starts; with both, each
+#   build's program and benchmark in turn, those this Wine mode cannot run named and left out.
 # --cost-of BUILD: the build whose benchmark plays the other program in the cost rows (by
 #   default ARCH): i686 against the x86_64 program measures what the hook companion costs
 #   32-bit programs. --cost-only: the cost rows alone.
@@ -23,9 +24,11 @@ if [ "${1:-}" = --in-mode ]; then
 else
   exec "$root/scripts/wine.sh" run bash "$0" --in-mode "$@"
 fi
-arch=$TAMEWIN_MAIN_ARCH
-case "${1:-}" in i686 | x86_64) arch=$1 && shift ;; esac
-cost_arch=$arch
+archs=()
+while [ "${1:-}" = i686 ] || [ "${1:-}" = x86_64 ]; do archs+=("$1") && shift; done
+[ ${#archs[@]} -gt 0 ] || archs=("$TAMEWIN_MAIN_ARCH")
+arch=${archs[0]}
+cost_arch=
 cost_only=0
 doc=
 options=()
@@ -38,9 +41,6 @@ while [ $# -gt 0 ]; do
     *) echo "run_activation_bench: unknown argument $1" >&2 && exit 2 ;;
   esac
 done
-# Ends here (77, skipped) where either build's programs cannot run in this mode.
-"$root/scripts/wine.sh" run "$arch" true
-"$root/scripts/wine.sh" run "$cost_arch" true
 if [ -n "$doc" ]; then
   begin="<!-- benchmark output -->" end="<!-- end of benchmark output -->"
   if ! grep -qxF "$begin" "$doc" || ! grep -qxF "$end" "$doc"; then
@@ -51,8 +51,8 @@ if [ -n "$doc" ]; then
   body=$(mktemp)
   trap 'rm -f "$out" "$body"' EXIT
   # The same run without --doc, shown as it goes; a failed run leaves the document as it was.
-  bash "$0" --in-mode "$arch" "${options[@]}" -- "$@" | tee "$out"
-  command="bash bench/run_activation_bench.sh $arch ${options[*]} --doc $doc${*:+ -- $*}"
+  bash "$0" --in-mode "${archs[@]}" "${options[@]}" -- "$@" | tee "$out"
+  command="bash bench/run_activation_bench.sh ${archs[*]} ${options[*]} --doc $doc${*:+ -- $*}"
   [ "$TAMEWIN_WINE_VERSION" = 8 ] || command="TAMEWIN_WINE_VERSION=$TAMEWIN_WINE_VERSION $command"
   # The 64-bit-only mode, asked for or not, is asked for again by name.
   [ "$TAMEWIN_WINE_VERSION:$TAMEWIN_WINE_ARCH" != 8:win64 ] || command="TAMEWIN_WINE_ARCH=win64 $command"
@@ -71,6 +71,23 @@ if [ -n "$doc" ]; then
   cat "$out" >"$doc"
   exit 0
 fi
+if [ ${#archs[@]} -gt 1 ]; then
+  for arch in "${archs[@]}"; do
+    if "$root/scripts/wine.sh" run "$arch" true 2>/dev/null; then
+      echo "The $arch build"
+      echo
+      bash "$0" --in-mode "$arch" "${options[@]}" -- "$@"
+    else
+      echo "The $arch build: not run, this Wine mode runs only $TAMEWIN_ARCHS programs."
+    fi
+    echo
+  done
+  exit 0
+fi
+cost_arch=${cost_arch:-$arch}
+# Ends here (77, skipped) where either build's programs cannot run in this mode.
+"$root/scripts/wine.sh" run "$arch" true
+"$root/scripts/wine.sh" run "$cost_arch" true
 bin="$root/build/$arch"
 bench="$bin/bench/activation_bench.exe"
 cost_bench="$root/build/$cost_arch/bench/activation_bench.exe"
