@@ -1,7 +1,6 @@
 #include "controls/WinHook.h"
 
 #include <algorithm>
-#include <cstring>
 #include <new>
 #include <utility>
 #include <vector>
@@ -11,6 +10,7 @@
 #include "controls/hook/HookChannel.h"
 #include "win32/Handles.h"
 #include "win32/WindowBase.h"
+#include "win32/WindowClass.h"
 
 namespace controls {
 
@@ -207,10 +207,7 @@ bool WinHook::Impl::WatchesShowOf(HWND hwnd) const {
     if (shownClass_.empty()) {
         return false;
     }
-    char name[256];  // the longest class name and its NUL
-    const int length = ::GetClassNameA(hwnd, name, sizeof name);
-    return static_cast<size_t>(length) == shownClass_.size() &&
-           std::memcmp(name, shownClass_.data(), shownClass_.size()) == 0 &&
+    return win32::HasClassName(hwnd, shownClass_) &&
            ::GetAncestor(hwnd, GA_PARENT) == ::GetDesktopWindow();
 }
 

@@ -5,6 +5,7 @@
 
 #include "diagnostics/RuntimeError.h"
 #include "diagnostics/modTrace.h"
+#include "win32/WindowClass.h"
 
 namespace state {
 
@@ -37,11 +38,6 @@ BOOL CALLBACK CollectProc(HWND hwnd, LPARAM collected) {
         complete = false;  // no exception may cross the system's frames
         return FALSE;
     }
-}
-
-bool HasClass(HWND hwnd, const std::string& className) {
-    char name[256];  // the longest class name and its NUL
-    return ::GetClassNameA(hwnd, name, sizeof name) > 0 && name == className;
 }
 
 }  // namespace
@@ -124,7 +120,7 @@ void ClassWindows::Append(std::vector<WindowRecord>& windows) {
     std::vector<HWND> others;
     others.reserve(all.handles.size());
     for (HWND hwnd : all.handles) {
-        if (std::ranges::binary_search(others_, hwnd) || !HasClass(hwnd, className_)) {
+        if (std::ranges::binary_search(others_, hwnd) || !win32::HasClassName(hwnd, className_)) {
             others.push_back(hwnd);
         } else {
             EnumWinProc(hwnd, reinterpret_cast<LPARAM>(&windows));
