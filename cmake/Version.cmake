@@ -1,0 +1,41 @@
+# The version resource every shipped program file carries, from the one version number of the
+# project() line (TAMEWIN_VERSION, major.minor.patch): the file version is major.minor.0.patch,
+# and its text is major.MM.PPPP, as "1.01.0004".
+if(NOT TAMEWIN_VERSION MATCHES "^[0-9]+\\.[0-9]+\\.[0-9]+$")
+  message(FATAL_ERROR "TAMEWIN_VERSION must be major.minor.patch, not '${TAMEWIN_VERSION}'")
+endif()
+string(REPLACE "." ";" tamewin_version_parts "${TAMEWIN_VERSION}")
+list(GET tamewin_version_parts 0 TAMEWIN_VERSION_MAJOR)
+list(GET tamewin_version_parts 1 TAMEWIN_VERSION_MINOR)
+list(GET tamewin_version_parts 2 TAMEWIN_VERSION_PATCH)
+string(LENGTH "${TAMEWIN_VERSION_MINOR}" minor_digits)
+string(LENGTH "${TAMEWIN_VERSION_PATCH}" patch_digits)
+math(EXPR minor_zeros "2 - ${minor_digits}")
+math(EXPR patch_zeros "4 - ${patch_digits}")
+string(REPEAT "0" ${minor_zeros} minor_pad)
+string(REPEAT "0" ${patch_zeros} patch_pad)
+set(TAMEWIN_VERSION_TEXT
+    "${TAMEWIN_VERSION_MAJOR}.${minor_pad}${TAMEWIN_VERSION_MINOR}.${patch_pad}${TAMEWIN_VERSION_PATCH}")
+
+# tamewin_version_resource(TARGET DESCRIPTION): gives TARGET the version resource, with
+# DESCRIPTION saying what the file is.
+function(tamewin_version_resource target description)
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "SHARED_LIBRARY")
+    set(TAMEWIN_FILE_TYPE VFT_DLL)
+    set(suffix .dll)
+  else()
+    set(TAMEWIN_FILE_TYPE VFT_APP)
+    set(suffix .exe)
+  endif()
+  get_target_property(name ${target} OUTPUT_NAME)
+  if(NOT name)
+    set(name ${target})
+  endif()
+  set(TAMEWIN_FILE_NAME ${name}${suffix})
+  set(TAMEWIN_INTERNAL_NAME ${name})
+  set(TAMEWIN_FILE_DESCRIPTION "${description}")
+  set(rc ${CMAKE_CURRENT_BINARY_DIR}/version/${name}.rc)
+  configure_file(${CMAKE_CURRENT_FUNCTION_LIST_DIR}/../src/resources/version.rc.in ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
+endfunction()
