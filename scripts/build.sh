@@ -5,6 +5,6 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 for arch in "$@"; do
   cmake -S "$root" -B "$root/build/$arch" -G Ninja \
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" -DCMAKE_BUILD_TYPE=Release \
-        -DTAMEWIN_E2E=ON >/dev/null
+        -DTAMEWIN_E2E=ON -DTAMEWIN_TESTS="${TAMEWIN_TESTS:-ON}" >/dev/null
   cmake --build "$root/build/$arch"
 done
