@@ -9,7 +9,7 @@ eval "$mode"
 
 pkgs=(cmake ninja-build mingw-w64 g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest
       wine wine64 xvfb xdotool x11-utils imagemagick icoutils python3 procps wixl msitools
-      clang-tidy)
+      clang-tidy osslsigncode openssl)
 add_i386=0
 if [ "$TAMEWIN_WINE_ARCH" = wow64 ]; then
   pkgs+=(wine32:i386)
