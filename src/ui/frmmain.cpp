@@ -344,14 +344,7 @@ void frmmain::Timer1_Timer() {
     const POINT at = MenuPosition();
     int32_t chosen = m_cMenu->ShowPopupMenu(at.x, at.y);
     if (chosen <= 0) {
-        // Cancelled from the keyboard, the menu leaves this program in front: the focus goes
-        // back to the notification area, as the shell asks. A click into another window has
-        // put the focus there, and it stays.
-        const HWND front = ::GetForegroundWindow();
-        if (front != nullptr &&
-            ::GetWindowThreadProcessId(front, nullptr) == ::GetCurrentThreadId()) {
-            ZTray1.ReturnFocus();
-        }
+        ReturnFocusIfInFront();
         return;
     }
     if (m_cMenu->ItemData(chosen) == kWebLinkData) {
@@ -361,6 +354,19 @@ void frmmain::Timer1_Timer() {
     std::string key;
     diagnostics::TryStep("Timer1: the chosen key", [&] { key = m_cMenu->ItemKey(chosen); });
     MenuCommand(key);
+    if (key == "On" || key == "Off") {
+        ReturnFocusIfInFront();
+    }
+}
+
+void frmmain::ReturnFocusIfInFront() {
+    // A menu cancelled from the keyboard, or On or Off, leaves this program's hidden window in
+    // front: the shell asks for the focus back when the icon's work is done. A click into
+    // another window has put the focus there, and it stays; About and the page take it.
+    const HWND front = ::GetForegroundWindow();
+    if (front != nullptr && ::GetWindowThreadProcessId(front, nullptr) == ::GetCurrentThreadId()) {
+        ZTray1.ReturnFocus();
+    }
 }
 
 POINT frmmain::MenuPosition() {

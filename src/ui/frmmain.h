@@ -129,6 +129,8 @@ class frmmain : public win32::WindowBase {
     // the mouse watch, else at the icon (a keyboard user's request, or the watch is off). Where
     // the shell does not tell the icon's place, its notification area stands for it.
     POINT MenuPosition();
+    // Gives the focus back to the notification area where the menu left this program in front.
+    void ReturnFocusIfInFront();
     void ExitCommand();
 
     state::ProgramState& state_;

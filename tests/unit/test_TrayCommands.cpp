@@ -36,14 +36,14 @@ BOOL WINAPI RecordShell(DWORD message, PNOTIFYICONDATAA data) {
 HWINEVENTHOOK WINAPI RefusedWinEventHook(DWORD, DWORD, HMODULE, WINEVENTPROC, DWORD, DWORD, DWORD) {
     return nullptr;
 }
-// Ticks through each test: closes an open menu, after the test's action in it.
+// Ticks through each test: the test's action in an open menu, else closes it (at once the
+// menu would close before it takes a key the action posted).
 bool g_menuWasOpen = false;
-std::function<void()> g_whileMenuIsOpen = [] {};
+std::function<void()> g_whileMenuIsOpen;
 void CALLBACK Dismiss(HWND, UINT, UINT_PTR, DWORD) {
     if (::IsWindowVisible(::FindWindowA("#32768", nullptr))) {
         g_menuWasOpen = true;
-        std::exchange(g_whileMenuIsOpen, [] {})();
-        ::EndMenu();
+        g_whileMenuIsOpen ? std::exchange(g_whileMenuIsOpen, nullptr)() : (void)::EndMenu();
     }
 }
 // A right click on the icon as the tray reports it; true when it opened a menu.
@@ -133,18 +133,21 @@ TEST_F(TrayCommands, EndsWithTheSessionOnly) {
     EXPECT_TRUE(ended);
 }
 
-TEST_F(TrayCommands, FocusBackOnlyIfCancelledInPlace) {
+TEST_F(TrayCommands, FocusBackOnlyIfLeftInFront) {
     const Seam shell(controls::ZTray::ShellNotifyIcon, &RecordShell);
     testing_windows::ThreadWindow other("TamewinTestOther", "Another program");
     other.Place(300, 300, 200, 100);
-    // Cancelled in place (as by Esc), then by a click that gave another program the focus.
-    for (bool clickedElsewhere : {false, true}) {
+    // On chosen by its key, a menu cancelled in place (as by Esc), Off, then a click that gave
+    // another program the focus.
+    for (char key : {'o', '\0', 'f', '!'}) {
         g_focusReturns = 0;
-        if (clickedElsewhere) {
-            g_whileMenuIsOpen = [&] { ::SetForegroundWindow(other.hwnd()); };
-        }
+        g_whileMenuIsOpen = [&, key] {
+            key == '!' ? ::SetForegroundWindow(other.hwnd())
+                       : ::PostMessageA(::FindWindowA("#32768", nullptr), WM_CHAR, key, 0);
+        };
         EXPECT_TRUE(RightClickTheIcon(form));
-        EXPECT_EQ(g_focusReturns, clickedElsewhere ? 0 : 1);
+        EXPECT_EQ(g_focusReturns, key == '!' ? 0 : 1) << key;
+        EXPECT_EQ(form.WinHook1.HookActive(), key == 'o' || key == '\0') << key;
     }
     EXPECT_EQ(::GetForegroundWindow(), other.hwnd());
 }
