@@ -163,8 +163,6 @@ class PaintScope {
 
 }  // namespace
 
-frmAbout::WindowDpiFn frmAbout::WindowDpi = &win32::WindowDpi;
-
 frmAbout::~frmAbout() {
     Destroy();
 }
@@ -205,7 +203,7 @@ bool frmAbout::CreateForm(HWND owner) {
                           0, 0, 0, 0, hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDOK)),
                           ::GetModuleHandleA(nullptr), nullptr);
     CreateLinkControl();
-    Layout(WindowDpi(hwnd()));
+    Layout(win32::WindowDpi(hwnd()));  // and again at each WM_DPICHANGED
     const SIZE frame = FrameSize(dpi_);
     const POINT at = CentreOnPointerMonitor(frame.cx, frame.cy);
     ::SetWindowPos(hwnd(), nullptr, at.x, at.y, frame.cx, frame.cy, SWP_NOZORDER | SWP_NOACTIVATE);

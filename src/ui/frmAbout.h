@@ -34,13 +34,6 @@ class frmAbout : public win32::WindowBase {
     // The version label as the load set it ("Version 1.1.4").
     const std::string& VersionText() const { return versionText_; }
 
-    // The DPI a window is drawn at, as the system gives it: per monitor from Windows 10 1607
-    // on, the screen's before. The window is laid out for it when it opens and again at each
-    // WM_DPICHANGED; tests put another in its place to open it on a monitor their display
-    // lacks.
-    using WindowDpiFn = UINT (*)(HWND window);
-    static WindowDpiFn WindowDpi;
-
     // The design is in twips (left, top, width, height), font sizes in hundredths of a point.
     struct TwipRect {
         int left, top, width, height;

@@ -31,7 +31,14 @@ GetDpiForMonitorFn LoadGetDpiForMonitor() {
         reinterpret_cast<void (*)()>(::GetProcAddress(shcore.get(), "GetDpiForMonitor")));
 }
 
+DpiCalls::ForWindowFn FindGetDpiForWindow() {
+    return SystemProc<DpiCalls::ForWindowFn>("user32.dll", "GetDpiForWindow");
+}
+
 }  // namespace
+
+DpiCalls::ForWindowFn (*DpiCalls::FindForWindow)() = &FindGetDpiForWindow;
+UINT (*DpiCalls::ForMonitor)(HMONITOR) = &MonitorDpi;
 
 UINT ScreenDpi() {
     WindowDc screen(nullptr);
@@ -39,10 +46,13 @@ UINT ScreenDpi() {
 }
 
 UINT WindowDpi(HWND window) {
-    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-    static const auto dpiForWindow = SystemProc<GetDpiForWindowFn>("user32.dll", "GetDpiForWindow");
-    const UINT dpi = dpiForWindow != nullptr && window != nullptr ? dpiForWindow(window) : 0;
-    return dpi != 0 ? dpi : ScreenDpi();
+    if (window == nullptr) {
+        return ScreenDpi();
+    }
+    const DpiCalls::ForWindowFn dpiForWindow = DpiCalls::FindForWindow();
+    const UINT dpi = dpiForWindow != nullptr ? dpiForWindow(window) : 0;
+    return dpi != 0 ? dpi
+                    : DpiCalls::ForMonitor(::MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST));
 }
 
 UINT MonitorDpi(HMONITOR monitor) {

@@ -10,12 +10,20 @@ constexpr UINT kDesignDpi = 96;
 
 // The screen's logical pixels per inch, vertically.
 UINT ScreenDpi();
-// The DPI a window is drawn at: per monitor from Windows 10 1607 on (GetDpiForWindow); before
-// that, and where the system cannot tell (no window), the screen's.
+// The DPI a window is drawn at: its own from Windows 10 1607 on (GetDpiForWindow); on Windows
+// 8.1 to 10 1511 its monitor's; before that, and for no window, the screen's.
 UINT WindowDpi(HWND window);
 // A monitor's effective DPI from Windows 8.1 on (GetDpiForMonitor); before that every monitor
 // has the screen's.
 UINT MonitorDpi(HMONITOR monitor);
+
+// What a window's DPI is taken from: the lookup of GetDpiForWindow (null where the system lacks
+// it), and the monitor's DPI where it is missing.
+struct DpiCalls {
+    using ForWindowFn = UINT(WINAPI*)(HWND);
+    static ForWindowFn (*FindForWindow)();
+    static UINT (*ForMonitor)(HMONITOR monitor);
+};
 
 // A design size at `dpi`.
 inline int Scaled(int pixels, UINT dpi) {

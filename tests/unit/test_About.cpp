@@ -7,6 +7,7 @@
 
 #include "TestWindows.h"
 #include "ui/frmAbout.h"
+#include "win32/Dpi.h"
 
 // Runs the action once in ShowModal's loop; the next tick closes the window.
 static void (*g_action)(HWND) = nullptr;
@@ -41,7 +42,10 @@ static void ExpectLaidOutFor(HWND shown, int dpi) {
 }
 
 TEST(AboutWindow, FollowsItsMonitorDpi) {
-    const testing_windows::Seam dpi(frmAbout::WindowDpi, [](HWND) { return UINT{144}; });
+    // As on Windows 8.1 to 10 1511: no window's DPI, and a monitor's the display lacks.
+    using Calls = win32::DpiCalls;
+    const testing_windows::Seam window(Calls::FindForWindow, [] { return Calls::ForWindowFn{}; });
+    const testing_windows::Seam monitor(Calls::ForMonitor, [](HMONITOR) { return UINT{144}; });
     frmAbout about;
     g_action = [](HWND shown) {
         ExpectLaidOutFor(shown, 144);

@@ -137,8 +137,7 @@ TEST_F(TrayCommands, FocusBackOnlyIfLeftInFront) {
     const Seam shell(controls::ZTray::ShellNotifyIcon, &RecordShell);
     testing_windows::ThreadWindow other("TamewinTestOther", "Another program");
     other.Place(300, 300, 200, 100);
-    // On chosen by its key, a menu cancelled in place (as by Esc), Off, then a click that gave
-    // another program the focus.
+    // On by its key, a cancel in place (as by Esc), Off, then a click into another program.
     for (char key : {'o', '\0', 'f', '!'}) {
         g_focusReturns = 0;
         g_whileMenuIsOpen = [&, key] {
