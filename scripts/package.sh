@@ -51,6 +51,11 @@ fi
 export SOURCE_DATE_EPOCH
 upgrade_code=$(sed -n 's/.*UpgradeCode="\([^"]*\)".*/\1/p' "$root/packaging/tamewin.wxs")
 [ -n "$cert" ] || echo "package: unsigned (TAMEWIN_SIGN_CERT and TAMEWIN_SIGN_KEY are not set)"
+# The licence and the notices, once for every package, in the system's line ends.
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+sed 's/$/\r/' "$root/LICENSE" > "$work/LICENSE"
+bash "$root/scripts/notices.sh" | sed 's/$/\r/' > "$work/THIRD-PARTY-NOTICES"
 
 for arch in "${archs[@]}"; do
   bin="$root/build/$arch"
@@ -66,18 +71,15 @@ for arch in "${archs[@]}"; do
   esac
 
   # The files as they ship, side by side in one folder: the program files (signed here, so
-  # that the package and the zip hold the signed ones), the licence, the notices in the
-  # system's line ends, and the README.
+  # that the package and the zip hold the signed ones), the licence, the notices and the
+  # README.
   name="tamewin-$v-$arch"
-  stage=$(mktemp -d)
-  trap 'rm -rf "$stage"' EXIT
+  stage="$work/$arch"
   files="$stage/$name"
-  mkdir "$files"
+  mkdir -p "$files"
   cp "$bin"/{tamewin.exe,tamehook.dll,tamehookhost$other.exe,tamehook$other.dll,tametrace.exe,tameremove.exe} \
-     "$root/README.md" "$files/"
+     "$root/README.md" "$work/LICENSE" "$work/THIRD-PARTY-NOTICES" "$files/"
   [ -z "$cert" ] || for f in "$files"/*.exe "$files"/*.dll; do sign "$f"; done
-  sed 's/$/\r/' "$root/LICENSE" > "$files/LICENSE"
-  bash "$root/scripts/notices.sh" | sed 's/$/\r/' > "$files/THIRD-PARTY-NOTICES"
   touch -d "@$SOURCE_DATE_EPOCH" "$files"/*
 
   msi="$out/$name.msi"
@@ -118,8 +120,6 @@ with zipfile.ZipFile(zip_path, "w") as z:
             z.writestr(info, f.read(), zipfile.ZIP_DEFLATED)
 PY
   )
-  rm -rf "$stage"
-  trap - EXIT
   echo "package: $msi"
   echo "package: $out/$name.zip"
 done
