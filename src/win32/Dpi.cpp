@@ -32,7 +32,8 @@ GetDpiForMonitorFn LoadGetDpiForMonitor() {
 }
 
 DpiCalls::ForWindowFn FindGetDpiForWindow() {
-    return SystemProc<DpiCalls::ForWindowFn>("user32.dll", "GetDpiForWindow");
+    static const auto proc = SystemProc<DpiCalls::ForWindowFn>("user32.dll", "GetDpiForWindow");
+    return proc;
 }
 
 }  // namespace
