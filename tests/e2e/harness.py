@@ -52,11 +52,11 @@ def loader(path):
         return "wine"  # a builtin's name
 
 
-def wine(program, *args, prefix=PREFIX):
+def wine(program, *args):
     """The command line that runs program (a path here, a Windows path, or a builtin's name)."""
     path = str(program)
     if path[1:3] == ":\\":
-        path = str(prefix / "drive_c" / path[3:].replace("\\", "/"))
+        path = str(PREFIX / "drive_c" / path[3:].replace("\\", "/"))
     return [loader(path), str(program), *map(str, args)]
 
 
@@ -108,14 +108,13 @@ class TraySlot:
 class Session:
     """One Xvfb display and one running wineserver for the shared end-to-end prefix."""
 
-    def __init__(self, prefix=PREFIX, log_pixels=None):
-        self.prefix, self.log_pixels = prefix, log_pixels  # the system DPI, where not Wine's own
+    def __init__(self):
         self.procs, self.xvfb, self.env = [], None, None
         self.files = Path(tempfile.mkdtemp(prefix="tamewin-e2e-"))
         self.browser_log = self.files / "browser.log"
 
     def open(self):
-        subprocess.run([ROOT / "scripts" / "wine.sh", "prefix", self.prefix], check=True)
+        subprocess.run([ROOT / "scripts" / "wine.sh", "prefix", PREFIX], check=True)
         read_fd, write_fd = os.pipe()
         self.xvfb = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24",
@@ -126,17 +125,9 @@ class Session:
             display = f.readline().strip()
         if not display:
             raise RuntimeError("Xvfb did not start")
-        self.env = dict(os.environ, DISPLAY=f":{display}", WINEPREFIX=str(self.prefix),
+        self.env = dict(os.environ, DISPLAY=f":{display}", WINEPREFIX=str(PREFIX),
                         WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
                         TAMEWIN_BROWSER_LOG=windows_path(self.browser_log))
-        if self.log_pixels:  # the system DPI, where Wine reads it at each program's start
-            subprocess.run(["wine", "reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels",
-                            "/t", "REG_DWORD", "/d", str(self.log_pixels), "/f"], env=self.env,
-                           check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            # Wine 10 makes the first desktop after a change of DPI scaled by it, too big, with
-            # the taskbar off the screen; the next one is right.
-            self.probe("windows")
-            subprocess.run(["wineserver", "-w"], env=self.env, check=True)
         self.start(BIN / "tests" / "tameprobe.exe", "hold")
         # The desktop with its taskbar comes up with the first program.
         wait_for(lambda: self.find_windows(cls="Shell_TrayWnd", visible=True), timeout=60,
@@ -160,7 +151,7 @@ class Session:
         # Output goes through a file, not a pipe: a Wine service started meanwhile can inherit
         # a pipe and hold it open long after the program has ended.
         with tempfile.TemporaryFile("w+") as out, tempfile.TemporaryFile("w+") as err:
-            done = subprocess.run(wine(BIN / "tests" / "tameprobe.exe", *args, prefix=self.prefix),
+            done = subprocess.run(wine(BIN / "tests" / "tameprobe.exe", *args),
                                   env=self.env, stdout=out, stderr=err, timeout=60)
             out.seek(0), err.seek(0)
             if check and done.returncode != 0:  # Wine's start.exe tells its failures on stdout
@@ -171,7 +162,7 @@ class Session:
     def start(self, *args):
         log = self.files / f"{len(self.procs)}.log"  # what Wine says when the start fails
         with open(log, "w") as out:
-            p = subprocess.Popen(wine(*args, prefix=self.prefix), env=self.env, stdout=out,
+            p = subprocess.Popen(wine(*args), env=self.env, stdout=out,
                                  stderr=subprocess.STDOUT)
         p.log = log
         self.procs.append(p)
@@ -268,10 +259,8 @@ class Session:
 class E2ETestCase(unittest.TestCase):
     """A fresh session per test, with the program's registry keys cleared first."""
 
-    SESSION = {}  # arguments of the test's Session
-
     def setUp(self):
-        self.s = Session(**self.SESSION)
+        self.s = Session()
         self.addCleanup(self.s.close)  # also when the session fails to come up
         self.s.open()
         self.s.probe("regdeletetree", "HKCU\\" + INSTANCES,

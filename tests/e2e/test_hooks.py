@@ -1,6 +1,11 @@
 """How the program hears of activations on the path of Windows 10 and 11, where the system
-raises the foreground event and the program's hooks go away."""
-from harness import STARTING, WINE_VERSION, WOW64, E2ETestCase, wait_for
+raises the foreground event and the program's hooks go away; and of a browser frame shown
+without activation, as Windows shows a window of a program in the background."""
+import unittest
+
+from harness import BIN, STARTING, WINE_VERSION, WOW64, E2ETestCase, wait_for
+
+SW_HIDE, SW_SHOWNOACTIVATE = 0, 4
 
 
 class HooksTest(E2ETestCase):
@@ -47,3 +52,20 @@ class HooksTest(E2ETestCase):
         self.assertFalse(self.hook_loaded(), "switched on again, the hooks stay gone")
         popup_closes()
         self.assertTrue(s.is_window(kept.hwnd))
+
+    @unittest.skipIf(WINE_VERSION < 10, "Wine 8 tells of no show: such a frame closes at the "
+                                        "next activation, as the activation tests show")
+    def test_quiet_frame_closed_at_its_show(self):
+        """Where the system tells of shows (Windows, and Wine 10) the frame is closed at its
+        show, with nothing activated; a frame of the start shown again stays."""
+        s = self.s
+        s.start(BIN / "tests" / "tameprobe.exe", "frame")
+        kept = wait_for(lambda: s.find_windows(cls="IEFrame", visible=True), STARTING,
+                        "a frame of the start")[0]
+        s.start_tamewin()
+        for command in (SW_HIDE, SW_SHOWNOACTIVATE):
+            s.probe("show", kept.hwnd, command)
+        # The program handles shows in turn: the quiet frame's close comes after the other's.
+        closed, same_foreground = s.probe("quietframe").split()
+        self.assertEqual((closed, same_foreground), ("closed", "1"), "closed, nothing activated")
+        self.assertTrue(s.is_window(kept.hwnd), "the frame of the start shown again stays")

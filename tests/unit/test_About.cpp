@@ -41,28 +41,38 @@ static void ExpectLaidOutFor(HWND shown, int dpi) {
     }
 }
 
-TEST(AboutWindow, FollowsItsMonitorDpi) {
-    // As on Windows 8.1 to 10 1511: no window's DPI, and a monitor's the display lacks.
+static UINT WINAPI WindowAt144(HWND) {
+    return 144;
+}
+
+TEST(AboutWindow, FollowsItsWindowOrMonitorDpi) {
     using Calls = win32::DpiCalls;
-    const testing_windows::Seam window(Calls::FindForWindow, [] { return Calls::ForWindowFn{}; });
-    const testing_windows::Seam monitor(Calls::ForMonitor, [](HMONITOR) { return UINT{144}; });
-    frmAbout about;
-    g_action = [](HWND shown) {
-        ExpectLaidOutFor(shown, 144);
-        // Moved to a monitor of the other DPI, and back: the rectangles the system suggests.
-        RECT opened{}, frame{};
-        ::GetWindowRect(shown, &opened);
-        for (int to : {96, 144}) {
-            RECT suggested{0, 0, (opened.right - opened.left) * to / 144,
-                           (opened.bottom - opened.top) * to / 144};
-            ::OffsetRect(&suggested, opened.left + 7, opened.top + 5);
-            ::SendMessageA(shown, WM_DPICHANGED, MAKEWPARAM(to, to),
-                           reinterpret_cast<LPARAM>(&suggested));
-            EXPECT_TRUE(::GetWindowRect(shown, &frame) && ::EqualRect(&frame, &suggested));
-            ExpectLaidOutFor(shown, to);
-        }
-    };
-    const UINT_PTR timer = ::SetTimer(nullptr, 0, 20, &Tick);
-    about.ShowModal(nullptr);
-    ::KillTimer(nullptr, timer);
+    static UINT monitorDpi = 0;
+    static Calls::ForWindowFn forWindow = nullptr;
+    const testing_windows::Seam monitor(Calls::ForMonitor, [](HMONITOR) { return monitorDpi; });
+    const testing_windows::Seam window(Calls::FindForWindow, [] { return forWindow; });
+    // From Windows 10 1607 on, the window's own DPI, not its monitor's; on Windows 8.1 to 10
+    // 1511, with no window's DPI, its monitor's, which the display here lacks.
+    for (const auto& [found, dpi] : {std::pair{&WindowAt144, 96u}, {nullptr, 144u}}) {
+        forWindow = found, monitorDpi = dpi;
+        frmAbout about;
+        g_action = [](HWND shown) {
+            ExpectLaidOutFor(shown, 144);
+            // Moved to a monitor of the other DPI, and back: the rectangles the system suggests.
+            RECT opened{}, frame{};
+            ::GetWindowRect(shown, &opened);
+            for (int to : {96, 144}) {
+                RECT suggested{0, 0, (opened.right - opened.left) * to / 144,
+                               (opened.bottom - opened.top) * to / 144};
+                ::OffsetRect(&suggested, opened.left + 7, opened.top + 5);
+                ::SendMessageA(shown, WM_DPICHANGED, MAKEWPARAM(to, to),
+                               reinterpret_cast<LPARAM>(&suggested));
+                EXPECT_TRUE(::GetWindowRect(shown, &frame) && ::EqualRect(&frame, &suggested));
+                ExpectLaidOutFor(shown, to);
+            }
+        };
+        const UINT_PTR timer = ::SetTimer(nullptr, 0, 20, &Tick);
+        about.ShowModal(nullptr);
+        ::KillTimer(nullptr, timer);
+    }
 }
