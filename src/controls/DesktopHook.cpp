@@ -2,6 +2,7 @@
 
 #include "controls/hook/HookChannel.h"
 #include "win32/ModulePath.h"
+#include "win32/Text.h"
 #include "win32/Wait.h"
 
 namespace controls {
@@ -148,7 +149,7 @@ std::unique_ptr<DesktopHook> DesktopHook::TryInstall(HWND receiver, LONG generat
     std::unique_ptr<DesktopHook> hook(new DesktopHook);
     hook->channel_ = channel;
     const std::string folder = ProgramFolder();
-    hook->library_.reset(::LoadLibraryA((folder + "tamehook.dll").c_str()));
+    hook->library_.reset(::LoadLibraryW(win32::Wide(folder + "tamehook.dll").c_str()));
     if (!hook->library_) {
         return nullptr;
     }
@@ -175,19 +176,22 @@ std::unique_ptr<DesktopHook> DesktopHook::TryInstall(HWND receiver, LONG generat
 void DesktopHook::StartCompanion(const std::string& folder) {
     std::string host;
     std::string library;
-    if (!CompanionHost(folder, host, library) ||
-        ::GetFileAttributesA(host.c_str()) == INVALID_FILE_ATTRIBUTES ||
-        ::GetFileAttributesA(library.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    if (!CompanionHost(folder, host, library)) {
+        return;
+    }
+    const std::wstring hostPath = win32::Wide(host);
+    if (::GetFileAttributesW(hostPath.c_str()) == INVALID_FILE_ATTRIBUTES ||
+        ::GetFileAttributesW(win32::Wide(library).c_str()) == INVALID_FILE_ATTRIBUTES) {
         return;
     }
     char readyName[tamehook::kCompanionReadyNameSize];
     tamehook::CompanionReadyName(readyName, ::GetCurrentProcessId());
     const win32::Handle ready(::CreateEventA(nullptr, TRUE, FALSE, readyName));
-    std::string commandLine = "\"" + host + "\" " + std::to_string(::GetCurrentProcessId());
-    STARTUPINFOA startup{};
+    std::wstring commandLine = L"\"" + hostPath + L"\" " + std::to_wstring(::GetCurrentProcessId());
+    STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
-    if (!::CreateProcessA(host.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+    if (!::CreateProcessW(hostPath.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
                           CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process)) {
         return;
     }

@@ -2,6 +2,7 @@
 
 #include "diagnostics/modTrace.h"
 #include "win32/Handles.h"
+#include "win32/Text.h"
 
 namespace WINAPI32 {
 
@@ -29,14 +30,16 @@ std::string Trimmed(const std::string& text) {
 // Reads a REG_SZ or REG_EXPAND_SZ value whole, however long, with or without a stored
 // terminating NUL. Returns the system's code; `text` is set only on success.
 LONG ReadString(HKEY key, const std::string& valueName, std::string& text) {
-    std::string buffer(64, '\0');
+    const std::wstring name = win32::Wide(valueName);
+    std::wstring buffer(64, L'\0');
     for (;;) {
         DWORD type = 0;
-        DWORD size = static_cast<DWORD>(buffer.size());
-        LONG rc = Api.QueryValueEx(key, valueName.c_str(), nullptr, &type,
+        DWORD size = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+        LONG rc = Api.QueryValueEx(key, name.c_str(), nullptr, &type,
                                    reinterpret_cast<BYTE*>(buffer.data()), &size);
         if (rc == ERROR_MORE_DATA) {
-            buffer.assign(static_cast<size_t>(size) + 1, '\0');  // the value may grow meanwhile
+            // The value may grow meanwhile; an odd size is a byte short of a character.
+            buffer.assign(size / sizeof(wchar_t) + 2, L'\0');
             continue;
         }
         if (rc != ERROR_SUCCESS) {
@@ -45,8 +48,8 @@ LONG ReadString(HKEY key, const std::string& valueName, std::string& text) {
         if (type != REG_SZ && type != REG_EXPAND_SZ) {
             return ERROR_INVALID_DATA;
         }
-        buffer.resize(size);
-        text = buffer.substr(0, buffer.find('\0'));
+        buffer.resize(size / sizeof(wchar_t));
+        text = win32::Utf8(buffer.substr(0, buffer.find(L'\0')));
         return ERROR_SUCCESS;
     }
 }
@@ -55,26 +58,26 @@ LONG ReadString(HKEY key, const std::string& valueName, std::string& text) {
 
 int32_t RegCreateString(const std::string& rootKey, const std::string& keyPath,
                         const std::string& valueName, const std::string& data, REGSAM view) {
-    return modTrace::Traced(kModule, "Function RegCreateString", int32_t{ERROR_INVALID_FUNCTION},
-                            [&](modTrace::Lines& line) {
-                                win32::Key key;
-                                int32_t result = ERROR_INVALID_HANDLE;
-                                line(10, [&] {
-                                    DWORD disposition = 0;
-                                    Api.CreateKeyEx(RootKey(rootKey), keyPath.c_str(), 0, nullptr,
-                                                    REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS | view,
-                                                    nullptr, key.put(), &disposition);
-                                });
-                                line(20, [&] {
-                                    // The terminating NUL is stored with the text, as REG_SZ
-                                    // requires.
-                                    result =
-                                        Api.SetValueEx(key.get(), valueName.c_str(), 0, REG_SZ,
-                                                       reinterpret_cast<const BYTE*>(data.c_str()),
-                                                       static_cast<DWORD>(data.size()) + 1);
-                                });
-                                return result;
-                            });
+    return modTrace::Traced(
+        kModule, "Function RegCreateString", int32_t{ERROR_INVALID_FUNCTION},
+        [&](modTrace::Lines& line) {
+            win32::Key key;
+            int32_t result = ERROR_INVALID_HANDLE;
+            line(10, [&] {
+                DWORD disposition = 0;
+                Api.CreateKeyEx(RootKey(rootKey), win32::Wide(keyPath).c_str(), 0, nullptr,
+                                REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS | view, nullptr, key.put(),
+                                &disposition);
+            });
+            line(20, [&] {
+                // The terminating NUL is stored with the text, as REG_SZ requires.
+                const std::wstring text = win32::Wide(data);
+                result = Api.SetValueEx(key.get(), win32::Wide(valueName).c_str(), 0, REG_SZ,
+                                        reinterpret_cast<const BYTE*>(text.c_str()),
+                                        static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+            });
+            return result;
+        });
 }
 
 void DeleteRegString(std::string rootKey, std::string keyPath, std::string valueName, REGSAM view) {
@@ -82,12 +85,12 @@ void DeleteRegString(std::string rootKey, std::string keyPath, std::string value
         win32::Key key;
         LONG opened = ERROR_FILE_NOT_FOUND;
         line(10, [&] {
-            opened = Api.OpenKeyEx(RootKey(rootKey), keyPath.c_str(), 0, KEY_SET_VALUE | view,
-                                   key.put());
+            opened = Api.OpenKeyEx(RootKey(rootKey), win32::Wide(keyPath).c_str(), 0,
+                                   KEY_SET_VALUE | view, key.put());
         });
         line(20, [&] {
             if (opened == ERROR_SUCCESS) {
-                Api.DeleteValue(key.get(), valueName.c_str());
+                Api.DeleteValue(key.get(), win32::Wide(valueName).c_str());
             }
         });
     });
@@ -101,8 +104,8 @@ std::string regstring(std::string rootKey, const std::string& keyPath, std::stri
         LONG read = ERROR_SUCCESS;
         std::string result = defaultText;
         line(10, [&] {
-            opened = Api.OpenKeyEx(RootKey(rootKey), keyPath.c_str(), 0, KEY_QUERY_VALUE | view,
-                                   key.put());
+            opened = Api.OpenKeyEx(RootKey(rootKey), win32::Wide(keyPath).c_str(), 0,
+                                   KEY_QUERY_VALUE | view, key.put());
         });
         line(20, [&] {
             if (opened == ERROR_SUCCESS) {
@@ -131,8 +134,8 @@ std::optional<std::vector<std::string>> EnumKeyValues(const std::string& rootKey
         win32::Key key;
         LONG opened = ERROR_FILE_NOT_FOUND;
         line(10, [&] {
-            opened =
-                Api.OpenKeyEx(RootKey(rootKey), keyPath.c_str(), 0, KEY_READ | view, key.put());
+            opened = Api.OpenKeyEx(RootKey(rootKey), win32::Wide(keyPath).c_str(), 0,
+                                   KEY_READ | view, key.put());
         });
         line(20, [&] {
             if (opened != ERROR_SUCCESS) {
@@ -142,14 +145,14 @@ std::optional<std::vector<std::string>> EnumKeyValues(const std::string& rootKey
             DWORD longest = 0;
             Api.QueryInfoKey(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                              nullptr, &longest, nullptr, nullptr, nullptr);
-            std::string name(static_cast<size_t>(longest) + 1, '\0');
+            std::wstring name(static_cast<size_t>(longest) + 1, L'\0');
             for (DWORD index = 0;;) {
                 DWORD length = static_cast<DWORD>(name.size());
                 LONG rc = Api.EnumValue(key.get(), index, name.data(), &length, nullptr, nullptr,
                                         nullptr, nullptr);
                 if (rc == ERROR_MORE_DATA && name.size() <= kLongestValueName) {
                     // A longer name was added since the key was measured.
-                    name.assign(name.size() * 2, '\0');
+                    name.assign(name.size() * 2, L'\0');
                     continue;
                 }
                 if (rc != ERROR_SUCCESS) {
@@ -159,7 +162,7 @@ std::optional<std::vector<std::string>> EnumKeyValues(const std::string& rootKey
                     }
                     break;
                 }
-                names->emplace_back(name.data(), length);
+                names->push_back(win32::Utf8(std::wstring_view(name.data(), length)));
                 ++index;
             }
         });
@@ -173,7 +176,7 @@ bool RegWritable(const std::string& rootKey, const std::string& keyPath, REGSAM 
         LONG created = ERROR_INVALID_FUNCTION;
         line(10, [&] {
             win32::Key key;
-            created = Api.CreateKeyEx(RootKey(rootKey), keyPath.c_str(), 0, nullptr,
+            created = Api.CreateKeyEx(RootKey(rootKey), win32::Wide(keyPath).c_str(), 0, nullptr,
                                       REG_OPTION_NON_VOLATILE, KEY_SET_VALUE | view, nullptr,
                                       key.put(), nullptr);
         });

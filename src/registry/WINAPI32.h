@@ -2,7 +2,8 @@
 // signed decimal (HKEY_LOCAL_MACHINE is "-2147483646"). Failed registry calls are not errors:
 // each function says what it does when a call fails. `view` is 0 (the program's own view of
 // HKEY_LOCAL_MACHINE\Software), KEY_WOW64_64KEY or KEY_WOW64_32KEY: on 64-bit Windows the two
-// views are two keys; 32-bit Windows, and HKEY_CURRENT_USER\Software, ignore the flags.
+// views are two keys; 32-bit Windows, and HKEY_CURRENT_USER\Software, ignore the flags. Texts
+// are UTF-8, and go to the registry as UTF-16: a value may name a folder in any script.
 #pragma once
 
 #include <windows.h>
@@ -43,13 +44,13 @@ bool RegWritable(const std::string& rootKey, const std::string& keyPath, REGSAM 
 
 // The registry calls these functions make; tests replace entries to inject failures.
 struct RegistryApi {
-    decltype(&::RegCreateKeyExA) CreateKeyEx = &::RegCreateKeyExA;
-    decltype(&::RegOpenKeyExA) OpenKeyEx = &::RegOpenKeyExA;
-    decltype(&::RegSetValueExA) SetValueEx = &::RegSetValueExA;
-    decltype(&::RegQueryValueExA) QueryValueEx = &::RegQueryValueExA;
-    decltype(&::RegEnumValueA) EnumValue = &::RegEnumValueA;
-    decltype(&::RegDeleteValueA) DeleteValue = &::RegDeleteValueA;
-    decltype(&::RegQueryInfoKeyA) QueryInfoKey = &::RegQueryInfoKeyA;
+    decltype(&::RegCreateKeyExW) CreateKeyEx = &::RegCreateKeyExW;
+    decltype(&::RegOpenKeyExW) OpenKeyEx = &::RegOpenKeyExW;
+    decltype(&::RegSetValueExW) SetValueEx = &::RegSetValueExW;
+    decltype(&::RegQueryValueExW) QueryValueEx = &::RegQueryValueExW;
+    decltype(&::RegEnumValueW) EnumValue = &::RegEnumValueW;
+    decltype(&::RegDeleteValueW) DeleteValue = &::RegDeleteValueW;
+    decltype(&::RegQueryInfoKeyW) QueryInfoKey = &::RegQueryInfoKeyW;
 };
 extern RegistryApi Api;
 

@@ -11,6 +11,7 @@
 #include "registry/WINAPI32.h"
 #include "ui/frmmain.h"
 #include "win32/ModulePath.h"
+#include "win32/Text.h"
 
 using diagnostics::TryStep;
 
@@ -35,13 +36,13 @@ bool FileExists(const std::string& path) {
     // Past MAX_PATH an absolute path is only found with the \\?\ prefix.
     const bool absolute = path.size() > 2 && path[1] == ':' && path[2] == '\\';
     const std::string name = path.size() >= MAX_PATH && absolute ? "\\\\?\\" + path : path;
-    const DWORD attributes = ::GetFileAttributesA(name.c_str());
+    const DWORD attributes = ::GetFileAttributesW(win32::Wide(name).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 }  // namespace
 
-win32::ModuleFileNameFn clstamewin::ModuleFileName = &::GetModuleFileNameA;
+win32::ModuleFileNameFn clstamewin::ModuleFileName = &::GetModuleFileNameW;
 
 clstamewin::clstamewin() {
     // Each step is contained: one that fails leaves the next ones to run, so the program never

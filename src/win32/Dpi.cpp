@@ -16,13 +16,13 @@ constexpr int kEffectiveDpi = 0;
 // shcore.dll is not loaded by the program otherwise; it is taken from the system folder only.
 GetDpiForMonitorFn LoadGetDpiForMonitor() {
     static const Module shcore = [] {
-        char folder[MAX_PATH];
-        const UINT length = ::GetSystemDirectoryA(folder, MAX_PATH);
+        wchar_t folder[MAX_PATH];
+        const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
         if (length == 0 || length >= MAX_PATH) {
             return Module();
         }
-        const std::string path = std::string(folder, length) + "\\shcore.dll";
-        return Module(::LoadLibraryA(path.c_str()));
+        const std::wstring path = std::wstring(folder, length) + L"\\shcore.dll";
+        return Module(::LoadLibraryW(path.c_str()));
     }();
     if (!shcore) {
         return nullptr;

@@ -1,4 +1,4 @@
-// The full path of a module at any length, as GetModuleFileNameA gives it.
+// The full path of a module at any length, in UTF-8, as GetModuleFileNameW gives it.
 #pragma once
 
 #include <windows.h>
@@ -6,16 +6,18 @@
 #include <optional>
 #include <string>
 
+#include "win32/Text.h"
+
 namespace win32 {
 
-using ModuleFileNameFn = DWORD(WINAPI*)(HMODULE, LPSTR, DWORD);
+using ModuleFileNameFn = DWORD(WINAPI*)(HMODULE, LPWSTR, DWORD);
 
 // None when the system will not give the path whole. `get` is the system's call unless a
 // caller has reason to put another in its place.
 inline std::optional<std::string> ModulePath(HMODULE module,
-                                             ModuleFileNameFn get = &::GetModuleFileNameA) {
+                                             ModuleFileNameFn get = &::GetModuleFileNameW) {
     constexpr size_t kLongestPath = 32768;  // the system's limit, with the NUL
-    std::string path(MAX_PATH, '\0');
+    std::wstring path(MAX_PATH, L'\0');
     for (;;) {
         const DWORD n = get(module, path.data(), static_cast<DWORD>(path.size()));
         if (n == 0) {
@@ -23,7 +25,7 @@ inline std::optional<std::string> ModulePath(HMODULE module,
         }
         if (n < path.size()) {  // a cut path fills the buffer
             path.resize(n);
-            return path;
+            return Utf8(path);
         }
         if (path.size() >= kLongestPath) {
             return std::nullopt;

@@ -150,7 +150,8 @@ class Session:
     def probe(self, *args, check=True):
         # Output goes through a file, not a pipe: a Wine service started meanwhile can inherit
         # a pipe and hold it open long after the program has ended.
-        with tempfile.TemporaryFile("w+") as out, tempfile.TemporaryFile("w+") as err:
+        with tempfile.TemporaryFile("w+", encoding="utf-8", errors="replace") as out, \
+                tempfile.TemporaryFile("w+", encoding="utf-8", errors="replace") as err:
             done = subprocess.run(wine(BIN / "tests" / "tameprobe.exe", *args),
                                   env=self.env, stdout=out, stderr=err, timeout=60)
             out.seek(0), err.seek(0)
@@ -168,9 +169,9 @@ class Session:
         self.procs.append(p)
         return p
 
-    def start_tamewin(self):
+    def start_tamewin(self, folder=BIN):
         before = {w.hwnd for w in self.find_windows(cls="IETamewin.Main")}
-        proc = self.start(BIN / "tamewin.exe")
+        proc = self.start(folder / "tamewin.exe")
         main = wait_for(lambda: [w for w in self.find_windows(cls="IETamewin.Main")
                                  if w.hwnd not in before], STARTING, "tamewin's main window",
                         proc)[0]

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "win32/Handles.h"
+#include "win32/Text.h"
 
 namespace {
 
@@ -105,20 +106,20 @@ int Registry(int argc, char** argv) {
     const std::string cmd = argv[1];
     const KeyName name(argv[2]);
     win32::Key key;
-    if (cmd == "regvalues") {
+    if (cmd == "regvalues") {  // in UTF-8, as the program's paths may need
         if (::RegOpenKeyExA(name.root, name.path, 0, KEY_READ | name.view, key.put()) != 0) {
             std::printf("NOKEY\n");
             return 0;
         }
-        char value[16384];
-        BYTE data[4096];
-        DWORD nameLen = sizeof value, dataLen = sizeof data - 1, type = 0;
-        for (DWORD i = 0;
-             ::RegEnumValueA(key.get(), i, value, &nameLen, nullptr, &type, data, &dataLen) == 0;
-             ++i, nameLen = sizeof value, dataLen = sizeof data - 1) {
-            data[dataLen] = 0;
-            std::printf("%s\t%lu\t%s\n", value, static_cast<unsigned long>(type),
-                        reinterpret_cast<char*>(data));
+        wchar_t value[16384];
+        wchar_t data[4096];
+        DWORD nameLen = 16384, dataLen = sizeof data - 2, type = 0;
+        for (DWORD i = 0; ::RegEnumValueW(key.get(), i, value, &nameLen, nullptr, &type,
+                                          reinterpret_cast<BYTE*>(data), &dataLen) == 0;
+             ++i, nameLen = 16384, dataLen = sizeof data - 2) {
+            data[dataLen / 2] = 0;
+            std::printf("%s\t%lu\t%s\n", win32::Utf8(value).c_str(),
+                        static_cast<unsigned long>(type), win32::Utf8(data).c_str());
         }
         return 0;
     }

@@ -1,7 +1,8 @@
-"""One copy per desktop; the frame register, with the frame a user keeps by holding Ctrl, and
-the toolbar button, seen in the registry the program writes; the procedure trace, in the trace
-viewer that runs before the program."""
+"""A portable copy in a folder named outside the ANSI code page: one copy per desktop; the frame
+register, with the frame a user keeps by holding Ctrl, and the toolbar button, seen in the
+registry the program writes; the procedure trace, in the trace viewer that runs before it."""
 import re
+import shutil
 
 from harness import (BIN, BROWSERS, INSTANCES, INSTANCES_KEY, STARTING, TOOLBAR_KEY, VIEWER,
                      E2ETestCase, wait_for, windows_path)
@@ -13,13 +14,18 @@ LINE = re.compile(r"^\[tamewin\] \[(\d{5,})\] \[(\d{5,})\.(\d{3})\] (->|<-)(\t*)
 # A line the viewer does not take in time is lost, and so are the lines of the next second
 # (modTrace's kStallMs), less a step of the tick count.
 STALL_MS = 1000 - 20
+FOLDER = "Всплывающие окна 弹窗"  # Wine's ANSI code page here is the Western one
 
 
 class RegisterTest(E2ETestCase):
     def test_frames_recorded_till_exit_button_mended_start_traced(self):
         s = self.s
-        log = s.files / "trace.log"
-        viewer = s.start(VIEWER, "/log", windows_path(log))
+        folder = s.files / FOLDER
+        folder.mkdir()
+        for program in (*BIN.glob("*.exe"), *BIN.glob("*.dll"), VIEWER):
+            shutil.copy(program, folder)
+        log = folder / "trace.log"
+        viewer = s.start(folder / "tametrace.exe", "/log", windows_path(log))
         wait_for(lambda: [w for w in s.find_windows(visible=True)
                           if w.title.startswith("Tamewin Trace")], STARTING, "the trace viewer",
                  viewer)
@@ -30,12 +36,12 @@ class RegisterTest(E2ETestCase):
             s.probe("regset", view + TOOLBAR_KEY, "Exec", r"C:\old\place\TAMEWIN.EXE")
         first, second = s.start_ie(), s.start_ie()
 
-        proc, main = s.start_tamewin()
+        proc, main = s.start_tamewin(folder)
         self.assert_start_traced(log)  # before a second copy traces its own start
         # One copy per desktop, top-most and hidden but for its icon: no taskbar button.
         self.assertTrue(main.topmost)
         self.assertEqual(s.find_windows(pid=main.pid, visible=True), [])
-        copy = s.start(BIN / "tamewin.exe")
+        copy = s.start(folder / "tamewin.exe")
         s.wait_ended(copy, "the second copy to end")
         self.assertEqual((copy.returncode, len(s.tray_icons())), (0, 1))
         # The stale value is gone; the frames' threads are recorded (after the button).
@@ -44,7 +50,7 @@ class RegisterTest(E2ETestCase):
         self.assertIsNone(s.reg_values("32:" + INSTANCES))
 
         exe = s.reg_values(TOOLBAR_KEY)["Exec"][1]
-        self.assertEqual(exe.lower(), windows_path(BIN / "tamewin.exe").lower())
+        self.assertEqual(exe.lower(), windows_path(folder / "tamewin.exe").lower())
         toolbar = {"Default Visible": "Yes", "ButtonText": "My own text", "ToolTip": "Ie Tamewin",
                    "MenuText": "Ie Tamewin", "CLSID": "{1FBA04EE-3024-11D2-8F1F-0000F87ABD16}",
                    "Exec": exe, "Icon": exe + ",103", "HotIcon": exe + ",104"}
@@ -62,7 +68,8 @@ class RegisterTest(E2ETestCase):
             s.xdotool("keyup", "ctrl")
         for frame in (first, wanted):
             s.activate(frame.hwnd)
-        s.popup_closes(what="a frame without Ctrl to close")
+        for browser in BROWSERS:  # the hook library's bitness and the companion's
+            s.popup_closes(browser, what="a frame without Ctrl to close")
         self.assertTrue(s.is_window(wanted.hwnd), "the frame opened with Ctrl held closed")
 
         self.choose("x")  # Exit

@@ -70,9 +70,9 @@ TEST(PopupRule, ClosesUnrecordedFrames) {
 const std::string kInstances = state::kInstancesKey;
 
 int g_registryOpens = 0;
-LONG WINAPI CountingOpen(HKEY root, LPCSTR path, DWORD options, REGSAM access, PHKEY key) {
+LONG WINAPI CountingOpen(HKEY root, LPCWSTR path, DWORD options, REGSAM access, PHKEY key) {
     ++g_registryOpens;
-    return ::RegOpenKeyExA(root, path, options, access, key);
+    return ::RegOpenKeyExW(root, path, options, access, key);
 }
 
 class Activation : public ::testing::Test {

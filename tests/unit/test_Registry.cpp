@@ -39,16 +39,16 @@ void Put(const std::string& name, DWORD type, const void* data, DWORD size) {
 }
 
 // The key denied as to a standard user; the listing's index 1 answers g_atIndex1 once.
-LONG WINAPI DeniedOpen(HKEY, LPCSTR, DWORD, REGSAM, PHKEY) {
+LONG WINAPI DeniedOpen(HKEY, LPCWSTR, DWORD, REGSAM, PHKEY) {
     return ERROR_ACCESS_DENIED;
 }
 LONG g_atIndex1 = ERROR_SUCCESS;
-LONG WINAPI InjectedEnumValue(HKEY key, DWORD index, LPSTR name, LPDWORD length, LPDWORD reserved,
+LONG WINAPI InjectedEnumValue(HKEY key, DWORD index, LPWSTR name, LPDWORD length, LPDWORD reserved,
                               LPDWORD type, LPBYTE data, LPDWORD dataSize) {
     const LONG injected = index == 1 ? std::exchange(g_atIndex1, ERROR_SUCCESS) : ERROR_SUCCESS;
     return injected != ERROR_SUCCESS
                ? injected
-               : ::RegEnumValueA(key, index, name, length, reserved, type, data, dataSize);
+               : ::RegEnumValueW(key, index, name, length, reserved, type, data, dataSize);
 }
 
 struct Registry : ::testing::Test {
@@ -66,7 +66,7 @@ HANDLE WINAPI DeniedMutex(LPSECURITY_ATTRIBUTES, BOOL, LPCSTR) {
 
 // As the system: a path too long is cut, NUL-terminated, and the size returned; empty fails.
 std::string g_programPath;
-DWORD WINAPI SeamModuleFileName(HMODULE, LPSTR buffer, DWORD size) {
+DWORD WINAPI SeamModuleFileName(HMODULE, LPWSTR buffer, DWORD size) {
     const DWORD n = std::min<DWORD>(static_cast<DWORD>(g_programPath.size()), size - 1);
     std::copy_n(g_programPath.data(), n, buffer);
     buffer[n] = '\0';

@@ -5,22 +5,28 @@
 //
 //   /log <file>   appends every line to <file> as it arrives
 //   /save <file>  where Save writes the lines shown (by default tametrace-YYYYMMDD-HHMMSS.log
-//                 in the current folder)
+//                 in the user's Documents: the current folder may be one the user cannot
+//                 write, such as the program's own under Program Files)
 //
 // The traced program waits while a line is taken, so taking one does the least possible: one
 // write to the log file and an append to the text waiting to be shown. The view is brought up
 // to date at most every kShowDelayMs, because updating it (its scroll bars above all) can cost
 // far more than taking a line: about 20 ms under Wine.
 #include <windows.h>
+#include <knownfolders.h>
+#include <shellapi.h>
+#include <shlobj.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "resource.h"
 #include "win32/Handles.h"
+#include "win32/Text.h"
 #include "win32/WindowBase.h"
 
 namespace {
@@ -42,10 +48,10 @@ constexpr size_t kMaxPendingChars = kMaxViewChars / 4;
 
 // The system's text for an error code, without its line end.
 std::string SystemMessage(DWORD error) {
-    char text[512] = {};
-    DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                               error, 0, text, sizeof text, nullptr);
-    std::string message(text, n);
+    wchar_t text[512] = {};
+    DWORD n = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                               error, 0, text, 512, nullptr);
+    std::string message = win32::Utf8(std::wstring_view(text, n));
     while (!message.empty() && (message.back() == '\r' || message.back() == '\n')) {
         message.pop_back();
     }
@@ -53,18 +59,36 @@ std::string SystemMessage(DWORD error) {
 }
 
 std::string FullPath(const std::string& path) {
-    char full[MAX_PATH] = {};
-    DWORD n = ::GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
-    return n > 0 && n < MAX_PATH ? std::string(full, n) : path;
+    const std::wstring wide = win32::Wide(path);
+    std::wstring full(MAX_PATH, L'\0');
+    DWORD n = ::GetFullPathNameW(wide.c_str(), MAX_PATH, full.data(), nullptr);
+    if (n >= MAX_PATH) {
+        full.resize(n);
+        n = ::GetFullPathNameW(wide.c_str(), n, full.data(), nullptr);
+    }
+    return n > 0 && n < full.size() ? win32::Utf8(std::wstring_view(full.data(), n)) : path;
 }
 
-std::string DefaultSaveName() {
+std::string DefaultSavePath() {
     SYSTEMTIME now{};
     ::GetLocalTime(&now);
     char name[64];
     std::snprintf(name, sizeof name, "tametrace-%04u%02u%02u-%02u%02u%02u.log", now.wYear,
                   now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond);
-    return name;
+    PWSTR documents = nullptr;
+    std::string folder;
+    if (SUCCEEDED(
+            ::SHGetKnownFolderPath(FOLDERID_Documents, KF_FLAG_CREATE, nullptr, &documents))) {
+        folder = win32::Utf8(documents) + "\\";
+    }
+    ::CoTaskMemFree(documents);  // also when it failed, as the call asks
+    return folder + name;
+}
+
+// A file of the user's choosing, in UTF-16, so that any name is opened as it is written.
+HANDLE OpenFile(const std::string& path, DWORD access, DWORD share, DWORD disposition) {
+    return ::CreateFileW(win32::Wide(path).c_str(), access, share, nullptr, disposition,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 struct Options {
@@ -73,21 +97,29 @@ struct Options {
     std::vector<std::string> problems;  // options not understood, shown in the view
 };
 
-Options ParseOptions(int argc, char** argv) {
+// The command line as the system holds it, in UTF-16: a file named in any script.
+Options ParseOptions() {
     Options options;
-    for (int i = 1; i < argc; ++i) {
-        const char* arg = argv[i];
-        auto is = [arg](const char* name) {
-            return (arg[0] == '/' || arg[0] == '-') && ::lstrcmpiA(arg + 1, name) == 0;
+    int argc = 0;
+    const std::unique_ptr<LPWSTR, decltype(&::LocalFree)> wide(
+        ::CommandLineToArgvW(::GetCommandLineW(), &argc), &::LocalFree);
+    std::vector<std::string> argv;
+    for (int i = 0; wide && i < argc; ++i) {
+        argv.push_back(win32::Utf8(wide.get()[i]));
+    }
+    for (size_t i = 1; i < argv.size(); ++i) {
+        const std::string& arg = argv[i];
+        auto is = [&arg](const char* name) {
+            return (arg[0] == '/' || arg[0] == '-') && ::lstrcmpiA(arg.c_str() + 1, name) == 0;
         };
         std::string* target = is("log")    ? &options.logPath
                               : is("save") ? &options.savePath
                                            : nullptr;
         if (target == nullptr) {
-            options.problems.push_back(std::string("Unknown option \"") + arg +
+            options.problems.push_back("Unknown option \"" + arg +
                                        "\"; the options are /log <file> and /save <file>.");
-        } else if (i + 1 == argc) {
-            options.problems.push_back(std::string("The option ") + arg + " needs a file name.");
+        } else if (i + 1 == argv.size()) {
+            options.problems.push_back("The option " + arg + " needs a file name.");
         } else {
             *target = argv[++i];
         }
@@ -112,7 +144,9 @@ class TraceViewer : public win32::WindowBase {
     void Report(const std::string& problem);
     void Save();
     void Clear();
-    void SetStatus(const std::string& text) { ::SetWindowTextA(status_, text.c_str()); }
+    void SetStatus(const std::string& text) {
+        ::SetWindowTextW(status_, win32::Wide(text).c_str());
+    }
 
     Options options_;
     HWND view_ = nullptr;    // read-only multi-line edit with the lines
@@ -186,8 +220,9 @@ void TraceViewer::OnCreate() {
                               WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE |
                                   ES_READONLY | ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_NOHIDESEL,
                               0, 0, 0, 0, hwnd(), nullptr, instance, nullptr);
-    status_ = ::CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP, 0, 0, 0,
-                                0, hwnd(), nullptr, instance, nullptr);
+    // A Unicode window: the status names files, in any script.
+    status_ = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP, 0, 0,
+                                0, 0, hwnd(), nullptr, instance, nullptr);
     // No limit of its own: the view is kept below kMaxViewChars by ShowPending.
     ::SendMessageA(view_, EM_SETLIMITTEXT, 0, 0);
 
@@ -212,8 +247,7 @@ void TraceViewer::OnCreate() {
     }
     if (!options_.logPath.empty()) {
         std::string path = FullPath(options_.logPath);
-        HANDLE file = ::CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
-                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE file = OpenFile(path, FILE_APPEND_DATA, FILE_SHARE_READ, OPEN_ALWAYS);
         if (file == INVALID_HANDLE_VALUE) {
             Report("Cannot open the log file \"" + path + "\": " + SystemMessage(::GetLastError()));
         } else {
@@ -305,20 +339,20 @@ void TraceViewer::WriteToLog(const std::string& line) {
 
 // Shows a problem once, as a line of its own in the view, and in the status line.
 void TraceViewer::Report(const std::string& problem) {
-    Show("*** " + problem + kLineEnd);
+    // The view holds the traced program's lines, which come in the ANSI code page.
+    Show("*** " + win32::Narrow(win32::Wide(problem), CP_ACP) + kLineEnd);
     SetStatus(problem);
 }
 
 void TraceViewer::Save() {
-    std::string path = FullPath(options_.savePath.empty() ? DefaultSaveName() : options_.savePath);
+    std::string path = FullPath(options_.savePath.empty() ? DefaultSavePath() : options_.savePath);
     ShowPending();
     int length = ::GetWindowTextLengthA(view_);
     std::string text(static_cast<size_t>(length) + 1, '\0');
     text.resize(static_cast<size_t>(::GetWindowTextA(view_, text.data(), length + 1)));
 
     win32::Handle file;
-    HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle = OpenFile(path, GENERIC_WRITE, 0, CREATE_ALWAYS);
     if (handle != INVALID_HANDLE_VALUE) {
         file.reset(handle);
     }
@@ -335,7 +369,7 @@ void TraceViewer::Save() {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
-    TraceViewer viewer(ParseOptions(__argc, __argv));
+    TraceViewer viewer(ParseOptions());
     if (!viewer.Create(instance, show)) {
         return 1;
     }

@@ -12,21 +12,21 @@ using HostFn = void(CALLBACK*)(HWND, HINSTANCE, LPSTR, int);
 
 // The library beside this program: tamehook32.dll or tamehook64.dll.
 win32::Module LoadLibraryBeside() {
-    char path[MAX_PATH];
-    const DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    wchar_t path[MAX_PATH];
+    const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) {
         return win32::Module();
     }
-    char* name = path + length;
-    while (name > path && name[-1] != '\\') {
+    wchar_t* name = path + length;
+    while (name > path && name[-1] != L'\\') {
         --name;
     }
-    const char* library = sizeof(void*) == 8 ? "tamehook64.dll" : "tamehook32.dll";
-    if (static_cast<size_t>(name - path) + ::lstrlenA(library) >= MAX_PATH) {
+    const wchar_t* library = sizeof(void*) == 8 ? L"tamehook64.dll" : L"tamehook32.dll";
+    if (static_cast<size_t>(name - path) + ::lstrlenW(library) >= MAX_PATH) {
         return win32::Module();
     }
-    ::lstrcpyA(name, library);
-    return win32::Module(::LoadLibraryA(path));
+    ::lstrcpyW(name, library);
+    return win32::Module(::LoadLibraryW(path));
 }
 
 // The command line after the program's own name, which comes first, quoted or not.
