@@ -42,7 +42,7 @@ missed=0
 build_tree() {
   { [ -f "$build/build.ninja" ] || cmake -S "$tree" -B "$build" -G Ninja -DTAMEWIN_E2E=ON \
       -DCMAKE_TOOLCHAIN_FILE="$tree/cmake/mingw-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release; } &&
-    cmake --build "$build" --target tamewin tamewin_tests tameprobe tamebrowser tameremove
+    cmake --build "$build" --target tamewin tamewin_tests tameprobe tamebrowser tameremove tametrace
 }
 run_test() {
   case "$1" in

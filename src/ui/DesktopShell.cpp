@@ -8,6 +8,7 @@
 
 #include "win32/Com.h"
 #include "win32/Handles.h"
+#include "win32/Text.h"
 
 namespace DesktopShell {
 
@@ -32,13 +33,8 @@ class Automation {
     class String {
       public:
         String(const Automation& automation, const std::string& text) : free_(automation.free_) {
-            const int length = ::MultiByteToWideChar(CP_ACP, 0, text.data(),
-                                                     static_cast<int>(text.size()), nullptr, 0);
-            value_ = automation.alloc_(nullptr, static_cast<UINT>(length));
-            if (value_ != nullptr && length > 0) {
-                ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), value_,
-                                      length);
-            }
+            const std::wstring wide = win32::Wide(text);
+            value_ = automation.alloc_(wide.data(), static_cast<UINT>(wide.size()));
         }
         ~String() { free_(value_); }
         String(const String&) = delete;
@@ -114,6 +110,7 @@ HRESULT DesktopApplication(win32::ComRef<IShellDispatch2>& application) {
 }  // namespace
 
 CreateInstanceFn CreateInstance = &::CoCreateInstance;
+AllowForegroundFn AllowForeground = &::CoAllowSetForegroundWindow;
 
 HRESULT Execute(const std::string& file, const std::string& parameters,
                 const std::string& directory, const std::string& verb, int showCommand) {
@@ -137,6 +134,10 @@ HRESULT Execute(const std::string& file, const std::string& parameters,
     VARIANT show{};
     show.vt = VT_I4;
     show.lVal = showCommand;
+    // The user has just chosen the item, so this program may take the foreground; passed on,
+    // the right lets Explorer bring up what it opens, which would otherwise open behind or only
+    // flash. A refusal leaves the request as it is.
+    AllowForeground(application.get(), nullptr);
     return application->ShellExecute(name.get(), arguments.variant(), folder.variant(),
                                      operation.variant(), show);
 }

@@ -4,8 +4,8 @@ registry the program writes; the procedure trace, in the trace viewer that runs 
 import re
 import shutil
 
-from harness import (BIN, BROWSERS, INSTANCES, INSTANCES_KEY, STARTING, TOOLBAR_KEY, VIEWER,
-                     E2ETestCase, wait_for, windows_path)
+from harness import (BIN, BROWSERS, INSTANCES, INSTANCES_KEY, PREFIX, STARTING, TOOLBAR_KEY,
+                     VIEWER, E2ETestCase, wait_for, windows_path)
 
 REG_SZ = 1
 WM_QUIT = 0x0012
@@ -26,9 +26,9 @@ class RegisterTest(E2ETestCase):
             shutil.copy(program, folder)
         log = folder / "trace.log"
         viewer = s.start(folder / "tametrace.exe", "/log", windows_path(log))
-        wait_for(lambda: [w for w in s.find_windows(visible=True)
-                          if w.title.startswith("Tamewin Trace")], STARTING, "the trace viewer",
-                 viewer)
+        window = wait_for(lambda: [w for w in s.find_windows(visible=True)
+                                   if w.title.startswith("Tamewin Trace")], STARTING,
+                          "the trace viewer", viewer)[0]
         s.probe("regset", INSTANCES_KEY, "99999", "0")   # left by a killed copy of either build
         s.probe("regset", INSTANCES_KEY, "abc", "0")     # not a thread id: not ours to delete
         for view in ("32:", "64:"):  # a button whose program is gone takes ours, the text stays
@@ -38,6 +38,13 @@ class RegisterTest(E2ETestCase):
 
         proc, main = s.start_tamewin(folder)
         self.assert_start_traced(log)  # before a second copy traces its own start
+        # The viewer's Save (Alt+S) goes to the user's Documents, whatever its current folder.
+        saved = set(PREFIX.glob("drive_c/users/*/Documents/tametrace-*.log"))
+        s.activate(window.hwnd)  # brought in front of the browsers' frames
+        wait_for(lambda: s.has_focus(window), what="the focus in the viewer")
+        s.keys_over(window.center, "alt+s")
+        wait_for(lambda: set(PREFIX.glob("drive_c/users/*/Documents/tametrace-*.log")) - saved,
+                 what="the saved lines in Documents")
         # One copy per desktop, top-most and hidden but for its icon: no taskbar button.
         self.assertTrue(main.topmost)
         self.assertEqual(s.find_windows(pid=main.pid, visible=True), [])
