@@ -83,7 +83,7 @@ int32_t MenuSession::Show(HWND owner, POINT point) {
         return 0;
     }
     const HMONITOR monitor = ::MonitorFromPoint(point, MONITOR_DEFAULTTONEAREST);
-    painter_.SetDpi(host_.DpiOf(monitor));
+    painter_.SetDpi(host_.DpiAt(point));
     OpenState open(*this);
     win32::Menu menu = BuildMenu(0);
     if (!menu) {

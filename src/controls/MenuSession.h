@@ -21,8 +21,8 @@ class MenuSession {
     // What the open menu asks of the component that opens it.
     class Host {
       public:
-        // The DPI of the monitor the menu opens on.
-        virtual UINT DpiOf(HMONITOR monitor) = 0;
+        // The DPI of the monitor the menu opens on, at the point it opens at.
+        virtual UINT DpiAt(POINT point) = 0;
         // An item's size as the open menu is told; where it throws, the painter's own is.
         virtual SIZE MeasureItem(int32_t index) = 0;
         // Called once the item's background is filled, with `item` as it was then and `area`

@@ -9,13 +9,15 @@
 
 namespace controls {
 
-PopupMenu::MonitorDpiFn PopupMenu::MonitorDpi = &win32::MonitorDpi;
+PopupMenu::DpiAtFn PopupMenu::DpiAt = [](POINT point) {
+    return win32::MonitorDpi(::MonitorFromPoint(point, MONITOR_DEFAULTTONEAREST));
+};
 
 // The items, their look and the open menu, joined by the component's events.
 class PopupMenu::Impl final : public MenuSession::Host {
   public:
     explicit Impl(PopupMenu& outer)
-        : painter(PopupMenu::MonitorDpi(::MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY))),
+        : painter(PopupMenu::DpiAt(POINT{0, 0})),  // the primary monitor's, till it opens
           session(items, painter, *this),
           outer_(outer) {}
 
@@ -24,7 +26,7 @@ class PopupMenu::Impl final : public MenuSession::Host {
     MenuPainter painter;
     MenuSession session;
 
-    UINT DpiOf(HMONITOR monitor) override { return PopupMenu::MonitorDpi(monitor); }
+    UINT DpiAt(POINT point) override { return PopupMenu::DpiAt(point); }
 
     // The item's size at the current DPI; marked items pass it through MeasureItem.
     SIZE MeasureItem(int32_t index) override {

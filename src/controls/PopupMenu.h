@@ -75,10 +75,10 @@ class PopupMenu {
                        bool& doDefault)>
         DrawItem;
 
-    // The DPI of a monitor, as the system gives it; tests put another in its place to open
-    // the menu at a DPI their display lacks.
-    using MonitorDpiFn = UINT (*)(HMONITOR monitor);
-    static MonitorDpiFn MonitorDpi;
+    // The DPI of the monitor at a point, as the system gives it; tests put another in its
+    // place to open the menu at a DPI their display lacks, or on a monitor it lacks.
+    using DpiAtFn = UINT (*)(POINT point);
+    static DpiAtFn DpiAt;
 
   private:
     class Impl;

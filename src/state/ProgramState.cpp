@@ -98,6 +98,7 @@ BOOL CALLBACK EnumWinProc(HWND hwnd, LPARAM list) {
         line(40, [&] {
             record.ThreadId = static_cast<int32_t>(::GetWindowThreadProcessId(hwnd, nullptr));
         });
+        line(45, [&] { record.Visible = ::IsWindowVisible(hwnd) != FALSE; });
         line(50, [&] { windows.push_back(std::move(record)); });
     });
     return TRUE;  // always on to the last window

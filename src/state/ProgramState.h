@@ -22,6 +22,7 @@ struct WindowRecord {
     std::string ClassName;  // at most 254 characters
     int32_t ThreadId = 0;   // the creating thread; 0 when the window had gone
     std::string Title;      // at most 254 characters
+    bool Visible = true;
 };
 
 // The register of the frames open at start, by the thread that created each. Both builds keep

@@ -22,7 +22,9 @@ int32_t CheckThreadId(const std::optional<std::vector<std::string>>& names, int3
 
 bool FrameBeyondTheStart(const state::WindowRecord& record,
                          const std::vector<state::FrameThread>& startFrames) {
-    return record.ClassName == kFrameClass &&
+    // A hidden frame is no pop-up: nobody sees it, and a browser may keep one out of sight
+    // for a page it shows elsewhere. It is judged when it is shown.
+    return record.Visible && record.ClassName == kFrameClass &&
            std::none_of(startFrames.begin(), startFrames.end(),
                         [&](const state::FrameThread& f) { return f.ThreadId == record.ThreadId; });
 }

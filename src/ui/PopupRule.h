@@ -22,7 +22,8 @@ inline constexpr char kFrameClass[] = "IEFrame";
 // names none.
 int32_t CheckThreadId(const std::optional<std::vector<std::string>>& names, int32_t threadId);
 
-// Whether the window is an "IEFrame" window (exact class) of no thread of the start's frames.
+// Whether the window is a visible "IEFrame" window (exact class) of no thread of the start's
+// frames.
 bool FrameBeyondTheStart(const state::WindowRecord& record,
                          const std::vector<state::FrameThread>& startFrames);
 

@@ -200,14 +200,6 @@ int main(int argc, char** argv) {
     const std::string cmd = argc >= 2 ? argv[1] : "";
     if (cmd == "windows") {
         ::EnumWindows(&PrintTopLevel, 0);
-    } else if (cmd == "children" && argc >= 3) {
-        // The window's client area on the screen, then its child windows.
-        const HWND parent = ParseHwnd(argv[2]);
-        RECT r{};
-        ::GetClientRect(parent, &r);
-        ::MapWindowPoints(parent, nullptr, reinterpret_cast<POINT*>(&r), 2);
-        std::printf("%ld\t%ld\t%ld\t%ld\n", r.left, r.top, r.right, r.bottom);
-        ::EnumChildWindows(parent, &PrintTopLevel, 0);
     } else if (cmd == "trayslots") {
         PrintTraySlots();
     } else if (cmd == "post" && argc >= 4) {
@@ -219,9 +211,6 @@ int main(int argc, char** argv) {
         const win32::WindowDc screen(nullptr);
         const COLORREF c = ::GetPixel(screen.get(), std::atoi(argv[2]), std::atoi(argv[3]));
         std::printf("%d\t%d\t%d\n", GetRValue(c), GetGValue(c), GetBValue(c));
-    } else if (cmd == "notifyforeground" && argc >= 3) {
-        // What Windows 10 and 11 raise at every activation, and Wine 8 never does.
-        ::NotifyWinEvent(EVENT_SYSTEM_FOREGROUND, ParseHwnd(argv[2]), OBJID_WINDOW, CHILDID_SELF);
     } else if (cmd == "processes") {
         const win32::Handle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
         PROCESSENTRY32 entry{};

@@ -58,6 +58,11 @@ inline HWND FakeWindow(int n) {
     return reinterpret_cast<HWND>(static_cast<INT_PTR>(0x10000 + 2 * n));
 }
 
+// A window's own DPI as GetDpiForWindow gives it, where the display here has 96.
+inline UINT WINAPI WindowAt144(HWND) {
+    return 144;
+}
+
 // A post refused as a window of higher integrity refuses it (UIPI): access denied.
 inline BOOL WINAPI RefusedPost(HWND, UINT, WPARAM, LPARAM) {
     ::SetLastError(ERROR_ACCESS_DENIED);
@@ -68,8 +73,9 @@ inline BOOL WINAPI RefusedPost(HWND, UINT, WPARAM, LPARAM) {
 // messages, WM_NULL and right presses; like a trace viewer it keeps the texts it is sent.
 class ThreadWindow {
   public:
-    ThreadWindow(const std::string& className, const std::string& title)
-        : thread_(&ThreadWindow::Run, this, className, title) {
+    // Shown, it is one a user can see, without activation.
+    ThreadWindow(const std::string& className, const std::string& title, bool shown = false)
+        : thread_(&ThreadWindow::Run, this, className, title, shown) {
         while (threadId_ == 0) {
             ::Sleep(1);
         }
@@ -133,12 +139,13 @@ class ThreadWindow {
         }
         return ::DefWindowProcA(hwnd, msg, wParam, lParam);
     }
-    void Run(std::string className, std::string title) {
+    void Run(std::string className, std::string title, bool shown) {
         const HINSTANCE instance = ::GetModuleHandleA(nullptr);
         const WNDCLASSA wc{0, &Proc, 0, 0, instance, {}, {}, {}, {}, className.c_str()};
         ::RegisterClassA(&wc);  // fails harmlessly where the class is registered already
         HWND hwnd = ::CreateWindowExA(0, className.c_str(), title.c_str(), WS_POPUP, 0, 0, 10, 10,
                                       nullptr, nullptr, instance, this);
+        ::ShowWindow(hwnd, shown ? SW_SHOWNOACTIVATE : SW_HIDE);
         hwnd_ = hwnd;
         threadId_ = ::GetCurrentThreadId();
         for (MSG msg; ::GetMessageA(&msg, nullptr, 0, 0) > 0;) {

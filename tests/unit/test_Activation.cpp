@@ -23,17 +23,18 @@ namespace {
 
 constexpr auto W = &testing_windows::FakeWindow;
 
-TEST(Snapshot, RecordsClassTitleAndThreadCutAt254) {
-    const std::string longClass(255, 'c');  // the longest class name Windows accepts
+TEST(Snapshot, RecordsUntitledFramesAndCutsAt254) {
     const std::string longTitle(400, 't');
-    ThreadWindow window(longClass, longTitle);
+    ThreadWindow window("IEFrame", longTitle);
+    ThreadWindow untitled("IEFrame", "");  // activated before it has its title
     std::vector<state::WindowRecord> windows;
-    ::EnumWindows(&state::EnumWinProc, reinterpret_cast<LPARAM>(&windows));
+    state::ClassWindows("IEFrame").Append(windows);
+    EXPECT_EQ(std::ranges::count(windows, untitled.hwnd(), &state::WindowRecord::Handle), 1);
     auto it = std::ranges::find(windows, window.hwnd(), &state::WindowRecord::Handle);
     ASSERT_NE(it, windows.end());
-    EXPECT_EQ(it->ClassName, longClass.substr(0, 254));
     EXPECT_EQ(it->Title, longTitle.substr(0, 254));
     EXPECT_EQ(it->ThreadId, static_cast<int32_t>(window.threadId()));
+    EXPECT_FALSE(it->Visible);
 }
 
 TEST(PopupRule, ClosesUnrecordedFrames) {
@@ -47,6 +48,7 @@ TEST(PopupRule, ClosesUnrecordedFrames) {
         {W(6), "ieframe", 400, "another class in all but case"},
         {W(7), "IEFrame", 7, "named with leading zeros"},
         {W(8), "IEFrame", 0, "gone before its thread was read"},
+        {W(9), "IEFrame", 500, "hidden", false},
     };
     const struct {
         const char* what;
@@ -93,7 +95,7 @@ class Activation : public ::testing::Test {
 
 TEST_F(Activation, ScansOncePerActivation) {
     ThreadWindow startFrame("IEFrame", "start");
-    ThreadWindow popup("IEFrame", "popup");
+    ThreadWindow popup("IEFrame", "popup", true);
     // A start frame that closes leaves the register before its id can go to a pop-up's thread.
     auto closed = std::make_unique<ThreadWindow>("IEFrame", "closed after the start");
     for (const ThreadWindow* frame : {&startFrame, closed.get()}) {
@@ -141,10 +143,10 @@ void Shown(HWND hwnd, LONG object = OBJID_WINDOW) {
 
 TEST_F(Activation, FrameShownKeptOnlyForCtrlWithoutAltGr) {
     const testing_windows::Seam keys(controls::Keyboard.GetAsyncKeyState, &HeldKeys);
+    ThreadWindow typing("IEFrame", "shown while AltGr types @", true);
+    ThreadWindow wanted("IEFrame", "shown with Right Ctrl held", true);
+    ThreadWindow last("IEFrame", "shown while the keys are another desktop's", true);
     form.MenuCommand("On");
-    ThreadWindow typing("IEFrame", "shown while AltGr types @");
-    ThreadWindow wanted("IEFrame", "shown with Right Ctrl held");
-    ThreadWindow last("IEFrame", "shown while the keys are another desktop's");
     // The key is read as each show arrives, that is while the test pumps.
     g_held = {VK_LCONTROL, VK_RMENU};  // AltGr
     Shown(typing.hwnd());

@@ -12,7 +12,6 @@
 #include "registry/WINAPI32.h"
 #include "startup/Module1.h"
 #include "startup/clstamewin.h"
-#include "ui/frmmain.h"
 #include "win32/Handles.h"
 
 using WINAPI32::kLocalMachine;

@@ -12,6 +12,7 @@
 #include "controls/ImageList.h"
 #include "controls/ZTray.h"
 #include "resources/resource.h"
+#include "win32/Dpi.h"
 
 using controls::ZTray;
 using testing_windows::PumpUntil;
@@ -74,10 +75,12 @@ int g_offers = 0;
 // Offers after the shell said it took one (one it took without saying so is offered again).
 int g_offersAfterTaken = 0;
 bool g_taken = false;
+HICON g_icon = nullptr;  // the last one offered
 BOOL WINAPI BusyShell(DWORD message, PNOTIFYICONDATAA data) {
     if (message != NIM_ADD && message != NIM_MODIFY) {
         return ::Shell_NotifyIconA(message, data);
     }
+    g_icon = (data->uFlags & NIF_ICON) != 0 ? data->hIcon : g_icon;
     ++g_offers;
     g_offersAfterTaken += g_taken ? 1 : 0;
     if (g_refusals > 0) {
@@ -89,7 +92,7 @@ BOOL WINAPI BusyShell(DWORD message, PNOTIFYICONDATAA data) {
 }
 }  // namespace
 
-TEST(ZTray, RefusedIconOfferedAgain) {
+TEST(ZTray, RefusedIconOfferedAgainDrawnAgainAtANewDpi) {
     const testing_windows::Seam busy(ZTray::ShellNotifyIcon, &BusyShell);
     ZTray tray(kImages, 3);
     const HWND icon = tray.CallbackWindow();
@@ -100,6 +103,13 @@ TEST(ZTray, RefusedIconOfferedAgain) {
     testing_windows::Pump(ZTray::kRetryMs * 3 / 2);
     EXPECT_EQ(g_offersAfterTaken, 0) << "offered again once shown";
     EXPECT_TRUE(ShellHasIcon(icon));
+    // Drawn again at the size of a new DPI, which the system tells in any of three messages.
+    EXPECT_EQ(g_icon, kImages.Icon(3, 16));
+    const testing_windows::Seam dpi(win32::DpiCalls::FindForWindow, [] {
+        return win32::DpiCalls::ForWindowFn{&testing_windows::WindowAt144};
+    });
+    ::SendMessageA(icon, WM_SETTINGCHANGE, 0, 0);
+    EXPECT_EQ(g_icon, kImages.Icon(3, 24));
     // Refused, then switched off before the shell took it.
     g_refusals = 1000;
     tray.SetToolTipText("tip");

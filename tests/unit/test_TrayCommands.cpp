@@ -36,8 +36,7 @@ BOOL WINAPI RecordShell(DWORD message, PNOTIFYICONDATAA data) {
     g_focusReturns += message == NIM_SETFOCUS ? 1 : 0;
     return ::Shell_NotifyIconA(message, data);
 }
-// An elevated copy: the desktop's shell out of reach, or its application object given the
-// foreground right.
+// An elevated copy's desktop shell: out of reach, or its application object given the right.
 HRESULT WINAPI NoShell(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID* object) {
     *object = nullptr;
     return REGDB_E_CLASSNOTREG;
@@ -68,6 +67,16 @@ bool RightClickTheIcon(ui::frmmain& form) {
     form.ZTray1.MouseEvent(2);
     testing_windows::PumpUntil([&] { return !form.Timer1.Enabled(); });
     return g_menuWasOpen;
+}
+// Closes the About window a command shows; first follows its link, as a click does, if asked.
+ui::frmmain* g_followLinkOf = nullptr;
+void CALLBACK CloseAbout(HWND, UINT, UINT_PTR, DWORD) {
+    if (const HWND about = ::FindWindowA("TamewinAbout", nullptr)) {
+        if (ui::frmmain* form = std::exchange(g_followLinkOf, nullptr)) {
+            form->lbllink_Click();
+        }
+        ::PostMessageA(about, WM_CLOSE, 0, 0);
+    }
 }
 class TrayCommands : public ::testing::Test {
   protected:
@@ -115,9 +124,25 @@ TEST_F(TrayCommands, OnOffAndWebLinkPresentation) {
     ExpectState(false, false, ui::frmmain::kToolTipNotBlocking);
 }
 
+TEST_F(TrayCommands, AfterAboutBlockingAsTheTrayShows) {
+    using F = ui::frmmain;
+    const UINT_PTR closer = ::SetTimer(nullptr, 0, 20, &CloseAbout);
+    for (auto [before, link, on, tip] : {std::tuple{"On", false, true, F::kToolTipOn},
+                                         {"Off", false, false, F::kToolTipOff},
+                                         {"On", true, false, F::kToolTipNotBlocking}}) {
+        form.MenuCommand(before);
+        g_followLinkOf = link ? &form : nullptr;
+        form.MenuCommand("About");
+        ExpectState(on, on, tip);
+    }
+    ::KillTimer(nullptr, closer);
+}
+
 TEST_F(TrayCommands, SideBarFollowsMenuDpi) {
     static UINT monitorDpi = 96;
-    const Seam dpi(controls::PopupMenu::MonitorDpi, [](HMONITOR) { return monitorDpi; });
+    // The menu opens at the icon, on a monitor of its own DPI; the primary one's is 96.
+    const Seam dpi(controls::PopupMenu::DpiAt,
+                   [](POINT at) { return at.x == 0 && at.y == 0 ? 96u : monitorDpi; });
     for (auto [dpi, repainted] : {std::pair{144u, true}, {144u, false}, {96u, true}}) {
         monitorDpi = dpi;
         ::SetPixel(form.picSideBar.hDC(), 0, 0, RGB(1, 2, 3));
@@ -207,11 +232,9 @@ TEST_F(TrayCommands, ShellOpenErrorNumbers) {
     g_opened.clear();
     const Seam elevated(mShellExecute::RunsElevated, [] { return true; });
     const Seam allow(DesktopShell::AllowForeground, &RecordAllow);
-    {
-        const Seam noShell(DesktopShell::CreateInstance, &NoShell);
-        EXPECT_FALSE(mShellExecute::ShellOpen("https://example.com/", 1, "", "", "open", {}));
-    }
     EXPECT_TRUE(mShellExecute::ShellOpen("cmd.exe", 0, "/c exit", "", "open", {}));
     EXPECT_EQ(g_allowedApplications, 1);
+    const Seam noShell(DesktopShell::CreateInstance, &NoShell);
+    EXPECT_FALSE(mShellExecute::ShellOpen("https://example.com/", 1, "", "", "open", {}));
     EXPECT_EQ(g_opened, "");
 }
