@@ -34,7 +34,7 @@ LONG ReadString(HKEY key, const std::string& valueName, std::string& text) {
     std::wstring buffer(64, L'\0');
     for (;;) {
         DWORD type = 0;
-        DWORD size = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+        DWORD size = static_cast<DWORD>(buffer.size()) * DWORD{sizeof(wchar_t)};
         LONG rc = Api.QueryValueEx(key, name.c_str(), nullptr, &type,
                                    reinterpret_cast<BYTE*>(buffer.data()), &size);
         if (rc == ERROR_MORE_DATA) {
@@ -72,9 +72,10 @@ int32_t RegCreateString(const std::string& rootKey, const std::string& keyPath,
             line(20, [&] {
                 // The terminating NUL is stored with the text, as REG_SZ requires.
                 const std::wstring text = win32::Wide(data);
-                result = Api.SetValueEx(key.get(), win32::Wide(valueName).c_str(), 0, REG_SZ,
-                                        reinterpret_cast<const BYTE*>(text.c_str()),
-                                        static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+                result =
+                    Api.SetValueEx(key.get(), win32::Wide(valueName).c_str(), 0, REG_SZ,
+                                   reinterpret_cast<const BYTE*>(text.c_str()),
+                                   static_cast<DWORD>(text.size() + 1) * DWORD{sizeof(wchar_t)});
             });
             return result;
         });
