@@ -546,7 +546,8 @@ case "$command" in
     dir="$root/build/wineprefix-$TAMEWIN_PREFIX_TAG"
     prefix_ready "$dir" || "$self" prefix "$dir"
     put_wine_on_path
-    export WINEPREFIX="$dir" WINEDEBUG="${WINEDEBUG:--all}"
+    # Wine's error messages only: a test program that dies early then says why in its output.
+    export WINEPREFIX="$dir" WINEDEBUG="${WINEDEBUG:--all,err+all}"
     export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
     # Wine 8's `wine` hands a 64-bit program to start.exe, a 32-bit program that starts it in
     # turn; under emulation that hand-over now and then loses it. The 64-bit loader starts it.

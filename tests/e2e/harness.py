@@ -126,7 +126,7 @@ class Session:
         if not display:
             raise RuntimeError("Xvfb did not start")
         self.env = dict(os.environ, DISPLAY=f":{display}", WINEPREFIX=str(PREFIX),
-                        WINEDEBUG=os.environ.get("TAMEWIN_E2E_WINEDEBUG", "-all"),
+                        WINEDEBUG=os.environ.get("TAMEWIN_E2E_WINEDEBUG", "-all,err+all"),
                         WINEDLLOVERRIDES="mscoree,mshtml=",
                         TAMEWIN_BROWSER_LOG=windows_path(self.browser_log))
         self.start(BIN / "tests" / "tameprobe.exe", "hold")
