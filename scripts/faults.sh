@@ -33,12 +33,8 @@ cleanup() {
 trap cleanup EXIT
 # shellcheck source=scripts/xvfb.sh
 source "$root/scripts/xvfb.sh" || exit 1
-# The unit tests run in the clone's test prefix: a server of it left running from a run on
-# another display would hand them that display's desktop (X errors, a tray that never shows an
-# icon), so it is ended first.
-eval "$("$root/scripts/wine.sh" env)"
-WINEPREFIX="$root/build/wineprefix-$TAMEWIN_PREFIX_TAG" wineserver -k 2>/dev/null
-# The end-to-end tests' prefix, a copy of the clone's template.
+# The end-to-end tests' prefix, a copy of the clone's template; the unit tests run in the
+# clone's test prefix.
 export TAMEWIN_E2E_PREFIX=$dir/e2e-prefix
 "$root/scripts/wine.sh" prefix "$TAMEWIN_E2E_PREFIX" || exit 1
 log=$dir/log

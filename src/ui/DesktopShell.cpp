@@ -110,7 +110,6 @@ HRESULT DesktopApplication(win32::ComRef<IShellDispatch2>& application) {
 }  // namespace
 
 CreateInstanceFn CreateInstance = &::CoCreateInstance;
-AllowForegroundFn AllowForeground = &::CoAllowSetForegroundWindow;
 
 HRESULT Execute(const std::string& file, const std::string& parameters,
                 const std::string& directory, const std::string& verb, int showCommand) {
@@ -137,7 +136,7 @@ HRESULT Execute(const std::string& file, const std::string& parameters,
     // The user has just chosen the item, so this program may take the foreground; passed on,
     // the right lets Explorer bring up what it opens, which would otherwise open behind or only
     // flash. A refusal leaves the request as it is.
-    AllowForeground(application.get(), nullptr);
+    ::CoAllowSetForegroundWindow(application.get(), nullptr);
     return application->ShellExecute(name.get(), arguments.variant(), folder.variant(),
                                      operation.variant(), show);
 }

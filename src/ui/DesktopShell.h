@@ -19,9 +19,5 @@ HRESULT Execute(const std::string& file, const std::string& parameters,
 // The call that reaches the shell's list of windows; ::CoCreateInstance unless replaced.
 using CreateInstanceFn = HRESULT(WINAPI*)(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID*);
 extern CreateInstanceFn CreateInstance;
-// The call that passes this program's right to the foreground on to the shell's process;
-// ::CoAllowSetForegroundWindow unless replaced.
-using AllowForegroundFn = HRESULT(WINAPI*)(IUnknown*, LPVOID);
-extern AllowForegroundFn AllowForeground;
 
 }  // namespace DesktopShell
