@@ -176,10 +176,23 @@ outside_mode() {
   [ "$TAMEWIN_EMUL32" = 1 ] && [ ! -e /proc/sys/fs/binfmt_misc/tamewin-i386 ]
 }
 
+# Wine 8's 64-bit loader (Debian 12's, built without Wine's preloader) is not position-independent:
+# it sits at 0x7d000000, and the kernel puts the brk heap at a random point up to 1 GB above it.
+# Wine reserves its fixed areas only once running (mmap_init in dlls/ntdll/unix/virtual.c), so
+# where the heap has landed over 0x7ffe0000 the process ends at once with "failed to map the
+# shared user data" (virtual_alloc_first_teb): about one 64-bit start in 5,000. Without address
+# randomization the heap follows the loader. The personality passes to every process started
+# from here, the server and the programs' children too; Wine 10's loaders are position-independent.
+fixed_layout() {
+  layout=()
+  if [ "$TAMEWIN_WINE_VERSION" = 8 ]; then layout=(setarch "$(uname -m)" -R); fi
+}
+
 # Runs a command in place of this one, where the mode's programs run.
 exec_in_mode() {
-  if outside_mode; then emul_run "$@"; fi
-  exec "$@"
+  fixed_layout
+  if outside_mode; then emul_run "${layout[@]}" "$@"; fi
+  exec "${layout[@]}" "$@"
 }
 
 # ---- Prefixes ----------------------------------------------------------------------------------
@@ -201,16 +214,18 @@ make_prefix() {
     export WINEPREFIX=$template WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
     rm -rf "$template"
     mkdir -p "$template"
-    wine wineboot -i >/dev/null 2>&1
+    fixed_layout
+    local wine=("${layout[@]}" wine)
+    "${wine[@]}" wineboot -i >/dev/null 2>&1
     key='HKCU\Software\Wine'
-    wine reg add "$key\\Explorer" /v Desktop /d Tamewin /f >/dev/null 2>&1
-    wine reg add "$key\\Explorer\\Desktops" /v Tamewin /d 1024x768 /f >/dev/null 2>&1
+    "${wine[@]}" reg add "$key\\Explorer" /v Desktop /d Tamewin /f >/dev/null 2>&1
+    "${wine[@]}" reg add "$key\\Explorer\\Desktops" /v Tamewin /d 1024x768 /f >/dev/null 2>&1
     # The desktop's own taskbar, with its notification area.
-    wine reg add "$key\\Explorer\\Desktops\\Tamewin" /v EnableShell /t REG_DWORD /d 1 /f \
+    "${wine[@]}" reg add "$key\\Explorer\\Desktops\\Tamewin" /v EnableShell /t REG_DWORD /d 1 /f \
       >/dev/null 2>&1
     # A program that crashes ends at once, reported on standard error, instead of waiting in
     # a crash dialog that nobody will close.
-    wine reg add "$key\\WineDbg" /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    "${wine[@]}" reg add "$key\\WineDbg" /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
     wineserver -w
     echo "$TAMEWIN_PREFIX_TAG 2" >"$template/.tamewin-ready"
   fi
