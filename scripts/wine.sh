@@ -24,7 +24,7 @@
 #   TAMEWIN_WINE_VERSION  8 (the machine's Wine; the default) or 10, as the caller sets it
 #   TAMEWIN_WINE_ARCH     wow64 or win64 (64-bit only); win64 from the caller forces that mode
 #   TAMEWIN_EMUL32        1 when Wine runs inside emulation's namespace, else 0; 0 from the
-#                         caller leaves emulation out
+#                         caller leaves emulation out, 1 asks for it where 32-bit ones run too
 #   TAMEWIN_WINE_WHY      why this mode
 #   TAMEWIN_PREFIX_TAG    the ending of the mode's prefix folders: a prefix serves one Wine and mode
 #   TAMEWIN_ARCHS         the builds whose programs run ("i686 x86_64", or "x86_64")
@@ -92,7 +92,15 @@ decide() {
       fi ;;
     8:win64) why="TAMEWIN_WINE_ARCH=win64 asks for it" ;;
     8:wow64 | 8:)
-      if runs32; then
+      if [ "${TAMEWIN_EMUL32:-}" = 1 ]; then
+        # The namespace's handler comes before the kernel's own loader: emulation even here.
+        emul_why=$("$self" emul check 2>&1) ||
+          fail "TAMEWIN_EMUL32=1, but emulation cannot be had: $emul_why"
+        arch=wow64 emul=1
+        why="TAMEWIN_EMUL32=1 asks for it, so 32-bit Linux programs run under qemu-i386"
+        why+=" $(cat "$root/build/qemu-user/version"), registered only inside"
+        why+=" a namespace of the run's own"
+      elif runs32; then
         arch=wow64
         why="this machine runs 32-bit Linux programs, so the 32-bit Wine loader can start"
       elif [ "${TAMEWIN_EMUL32:-}" != 0 ] && emul_why=$("$self" emul check 2>&1); then
