@@ -161,18 +161,19 @@ class Session:
                                      f"{out.read()!r} {err.read()!r}")
             return out.read()
 
-    def start(self, *args):
+    def start(self, *args, debug=None):
+        """debug: Wine's messages of these channels too, in the program's log."""
         log = self.files / f"{len(self.procs)}.log"  # what Wine says when the start fails
+        env = dict(self.env, WINEDEBUG=f"{self.env['WINEDEBUG']},{debug}") if debug else self.env
         with open(log, "w") as out:
-            p = subprocess.Popen(wine(*args), env=self.env, stdout=out,
-                                 stderr=subprocess.STDOUT)
+            p = subprocess.Popen(wine(*args), env=env, stdout=out, stderr=subprocess.STDOUT)
         p.log = log
         self.procs.append(p)
         return p
 
-    def start_tamewin(self, folder=BIN):
+    def start_tamewin(self, folder=BIN, debug=None):
         before = {w.hwnd for w in self.find_windows(cls="IETamewin.Main")}
-        proc = self.start(folder / "tamewin.exe")
+        proc = self.start(folder / "tamewin.exe", debug=debug)
         main = wait_for(lambda: [w for w in self.find_windows(cls="IETamewin.Main")
                                  if w.hwnd not in before], STARTING, "tamewin's main window",
                         proc)[0]
