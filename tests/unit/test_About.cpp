@@ -49,7 +49,8 @@ TEST(AboutWindow, FollowsItsWindowOrMonitorDpi) {
     const testing_windows::Seam window(Calls::FindForWindow, [] { return forWindow; });
     // From Windows 10 1607 on, the window's own DPI, not its monitor's; on Windows 8.1 to 10
     // 1511, with no window's DPI, its monitor's, which the display here lacks.
-    for (const auto& [found, dpi] : {std::pair{&testing_windows::WindowAt144, 96u}, {nullptr, 144u}}) {
+    for (const auto& [found, dpi] :
+         {std::pair{&testing_windows::WindowAt144, 96u}, {nullptr, 144u}}) {
         forWindow = found, monitorDpi = dpi;
         frmAbout about;
         g_action = [](HWND shown) {
