@@ -92,22 +92,21 @@ decide() {
       fi ;;
     8:win64) why="TAMEWIN_WINE_ARCH=win64 asks for it" ;;
     8:wow64 | 8:)
-      if [ "${TAMEWIN_EMUL32:-}" = 1 ]; then
-        # The namespace's handler comes before the kernel's own loader: emulation even here.
-        emul_why=$("$self" emul check 2>&1) ||
-          fail "TAMEWIN_EMUL32=1, but emulation cannot be had: $emul_why"
-        arch=wow64 emul=1
-        why="TAMEWIN_EMUL32=1 asks for it, so 32-bit Linux programs run under qemu-i386"
-        why+=" $(cat "$root/build/qemu-user/version"), registered only inside"
-        why+=" a namespace of the run's own"
-      elif runs32; then
+      local forced=0
+      [ "${TAMEWIN_EMUL32:-}" = 1 ] && forced=1
+      if [ "$forced" = 0 ] && runs32; then
         arch=wow64
         why="this machine runs 32-bit Linux programs, so the 32-bit Wine loader can start"
       elif [ "${TAMEWIN_EMUL32:-}" != 0 ] && emul_why=$("$self" emul check 2>&1); then
+        # Asked for, emulation runs even where the kernel runs 32-bit programs itself: the
+        # namespace's handler comes before the kernel's own loader.
         arch=wow64 emul=1
-        why="this machine refuses 32-bit Linux programs, so they run under qemu-i386"
-        why+=" $(cat "$root/build/qemu-user/version"), registered only inside"
+        why="this machine refuses 32-bit Linux programs, so they run under"
+        [ "$forced" = 0 ] || why="TAMEWIN_EMUL32=1 asks for it, so 32-bit Linux programs run under"
+        why+=" qemu-i386 $(cat "$root/build/qemu-user/version"), registered only inside"
         why+=" a namespace of the run's own"
+      elif [ "$forced" = 1 ]; then
+        fail "TAMEWIN_EMUL32=1, but emulation cannot be had: $emul_why"
       elif [ "$arch" = wow64 ]; then
         fail "TAMEWIN_WINE_ARCH=wow64, but this machine cannot run 32-bit Linux programs"
       else
